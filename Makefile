@@ -1,0 +1,33 @@
+# The two set-up commands of the README (make run, make test), and the demo and benchmarks.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build run test demo bench screenshot clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/app/brisko-k71
+
+test: deps
+	scripts/test.sh
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+screenshot: build
+	scripts/screenshot.sh $(BUILD)
+
+bench: deps
+	scripts/bench.sh
+
+clean:
+	rm -rf build build-*

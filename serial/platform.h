@@ -91,8 +91,7 @@ struct PlatformApi {
     std::function<BOOL(HANDLE h, DWORD* errors, void* status)> ClearCommError;
     std::function<BOOL(HANDLE h, void* buffer, DWORD count, DWORD* received, void* overlapped)>
         ReadFile;
-    std::function<BOOL(HANDLE h, const void* buffer, DWORD count, DWORD* written,
-                       void* overlapped)>
+    std::function<BOOL(HANDLE h, const void* buffer, DWORD count, DWORD* written, void* overlapped)>
         WriteFile;
     std::function<BOOL(HANDLE h)> CloseHandle;
     std::function<DWORD()> GetTickCount;

@@ -29,18 +29,25 @@ inline constexpr std::size_t kSendBufferSize = 65536;
 inline constexpr std::size_t kReplyBufferSize = 1024;
 
 // The two buffers of one upload run, and the operations that build frames into sendBuffer and
-// judge replies in replyBuffer. Every frame is built from the first byte of sendBuffer.
+// judge replies in replyBuffer. A control frame is built from the first byte of sendBuffer, a
+// block frame right after the room of a control frame: so the control frame 0x0030 that announces
+// a block can be built once the block's image bytes are in hand, and nothing of a block whose
+// bytes could not be read ever goes out.
 struct LinkBuffers {
     std::uint8_t sendBuffer[kSendBufferSize];
     std::uint8_t replyBuffer[kReplyBufferSize];
 
-    // Bytes 0 to 11: magic, code, length.
+    std::uint8_t* ControlFrame() { return sendBuffer; }
+    std::uint8_t* BlockFrame() { return sendBuffer + kControlFrameSize; }
+
+    // ControlFrame() bytes 0 to 11: magic, code, length.
     void BuildControlFrame(std::uint16_t code, std::uint16_t length);
-    // Bytes 0 to 4087: prefix, up to 4080 image bytes read from the file's position (0xFF where
-    // the image ends early), CRC-32 of the 4084 bytes before it. Returns the image bytes read.
+    // BlockFrame() bytes 0 to 4087: prefix, up to 4080 image bytes read from the file's position
+    // (0xFF where the image ends early), CRC-32 of the 4084 bytes before it. Returns the image
+    // bytes read.
     std::int32_t BuildFirstBlockFrame(ImageFile& imageFile);
-    // Bytes 0 to chunkSize + 3: the next chunkSize image bytes and their CRC-32. Returns the
-    // image bytes read; the frame is good to send only when that is chunkSize.
+    // BlockFrame() bytes 0 to chunkSize + 3: the next chunkSize image bytes and their CRC-32.
+    // Returns the image bytes read; the frame is good to send only when that is chunkSize.
     std::int32_t BuildBlockFrame(ImageFile& imageFile, std::int32_t chunkSize);
     // True exactly when the first 12 bytes of replyBuffer are the reply frame with this code
     // and length 0.

@@ -1,0 +1,8 @@
+// Where a port name such as "COM3" lives on a POSIX system.
+#pragma once
+
+#include <string>
+
+// "COMn" is ${XDG_CONFIG_HOME:-$HOME/.config}/brisko-k71/ports/COMn when that path exists (a link
+// the user made to the real device), else /dev/ttyS<n-1>. Empty for a name that is no COM port.
+std::string PortDevicePath(const std::string& name);

@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth imagemagick
     valgrind time
+    fonts-dejavu-extra
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

@@ -1,0 +1,58 @@
+// The main window: the status log with its two buttons, and the services that an upload
+// needs from the window that runs it.
+#pragma once
+
+#include "upload_host.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class FileOpenDialog;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace Ui {
+class TFMain;
+}
+
+class TFMain : public QWidget, public UploadHost {
+    Q_OBJECT
+
+public:
+    explicit TFMain(QWidget* owner = nullptr);
+    ~TFMain() override;
+
+    QPlainTextEdit* Log;
+    QPushButton* btnSet;
+    QPushButton* btnSend;
+    FileOpenDialog* OpenDlg1;
+    QLabel* Label1;
+
+    // "Setup Comm": lets the user choose the port in the set-up dialog.
+    void btnSettingsClick();
+    // Runs once while the window is still hidden.
+    void FormCreate();
+    // "Upgrade Software": one whole upload.
+    void btnSendClick();
+
+    void ClearLog() override;
+    void AddLine(const std::string& text) override;
+    bool Execute(OpenDialog& dialog) override;
+    void ErrorBox(const std::string& text) override;
+    void ProcessMessages() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TFMain> ui;
+    // An upload is running: it holds this thread except at its message processing.
+    bool uploading = false;
+    // The window was asked to close while an upload ran; it closes when the upload returns.
+    bool closeRequested = false;
+};
+
+// The one main window, from the start of its creation to the end of the run.
+extern TFMain* FMain;

@@ -1,0 +1,42 @@
+#include "Settings.h"
+
+#include "radio_group.h"
+#include "ui_TFSETTINGS.h"
+#include "window_font.h"
+
+TFSettings* FSettings = nullptr;
+
+namespace {
+
+constexpr QPoint kDesignedPosition(390, 204); // screen pixels
+
+constexpr Qt::WindowFlags kTitleBarButtons =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
+} // namespace
+
+TFSettings::TFSettings(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TFSettings>()) {
+    FSettings = this;
+    setWindowFlags(kTitleBarButtons);
+    ui->setupUi(this);
+    btnOK = ui->btnOK;
+    rComm = ui->rComm;
+
+    move(kDesignedPosition);
+    setFont(WindowFont());
+
+    connect(rComm, &RadioGroup::clicked, this, &TFSettings::rCommClick);
+    connect(btnOK, &QPushButton::clicked, this, &TFSettings::btnOKClick);
+}
+
+TFSettings::~TFSettings() {
+    if (FSettings == this)
+        FSettings = nullptr;
+}
+
+void TFSettings::rCommClick() {}
+
+void TFSettings::btnOKClick() {
+    close(); // ends the modal showing as the close button does
+}

@@ -1,0 +1,58 @@
+#include "radio_group.h"
+
+#include <QButtonGroup>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+RadioGroup::RadioGroup(QWidget* parent)
+    : QGroupBox(parent), group(new QButtonGroup(this)), column(new QVBoxLayout(this)) {
+    group->setExclusive(true);
+    connect(group, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
+}
+
+QStringList RadioGroup::Items() const {
+    return texts;
+}
+
+void RadioGroup::setItems(const QStringList& items) {
+    // A form definition may set the selection before the items: it is applied when they come.
+    const int selection = texts.isEmpty() ? pendingIndex : ItemIndex();
+    for (QAbstractButton* old : group->buttons()) {
+        group->removeButton(old);
+        delete old;
+    }
+    texts = items;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        auto* item = new QRadioButton(items.at(i), this);
+        group->addButton(item, static_cast<int>(i));
+        column->addWidget(item);
+    }
+    setItemIndex(selection);
+}
+
+int RadioGroup::ItemIndex() const {
+    return group->checkedId();
+}
+
+void RadioGroup::setItemIndex(int index) {
+    if (texts.isEmpty()) {
+        pendingIndex = index;
+        return;
+    }
+    const int count = static_cast<int>(texts.size());
+    if (index >= count)
+        index = count - 1;
+    if (index < 0) {
+        // An exclusive group keeps one button checked; let go of it for a moment.
+        group->setExclusive(false);
+        if (QAbstractButton* checked = group->checkedButton())
+            checked->setChecked(false);
+        group->setExclusive(true);
+        return;
+    }
+    group->button(index)->setChecked(true);
+}
+
+QRadioButton* RadioGroup::button(int index) const {
+    return qobject_cast<QRadioButton*>(group->button(index));
+}

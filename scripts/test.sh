@@ -4,8 +4,33 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+fuzz_seconds=${FUZZ_SECONDS:-60}
 
 echo "== build and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBRISKO_SANITIZE=ON
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 \
+LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== fuzzing the upload for ${fuzz_seconds} s"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DBRISKO_BUILD_FUZZ=ON -DBRISKO_BUILD_APP=OFF \
+    -DBRISKO_BUILD_TESTS=OFF
+cmake --build build-fuzz -j "$jobs" --target upload_fuzz
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+build-fuzz/fuzz/upload_fuzz -max_total_time="$fuzz_seconds" -timeout=10 -print_final_stats=1 \
+    -dict=fuzz/upload.dict "$corpus" fuzz/corpus 2>&1 | tee build-fuzz/fuzz.log |
+    grep -E '^(Done|stat::number_of_executed_units|==|finding)' || true
+if grep -qE 'ERROR|finding:|deadly signal|timeout' build-fuzz/fuzz.log; then
+    echo "fuzzing found a fault; see build-fuzz/fuzz.log" >&2
+    exit 1
+fi
+echo "fuzz: passed"

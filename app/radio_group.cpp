@@ -4,9 +4,27 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+namespace {
+
+constexpr int kItemIndent = 8; // pixels from the group's edges
+
+// An item takes a click anywhere in its row, not only on its indicator and text.
+class RadioItem : public QRadioButton {
+public:
+    RadioItem(const QString& text, QWidget* parent) : QRadioButton(text, parent) {}
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+} // namespace
+
 RadioGroup::RadioGroup(QWidget* parent)
     : QGroupBox(parent), group(new QButtonGroup(this)), column(new QVBoxLayout(this)) {
     group->setExclusive(true);
+    // The items share the height of the group evenly, each its text beside its indicator.
+    column->setContentsMargins(kItemIndent, 0, kItemIndent, 0);
+    column->setSpacing(0);
     connect(group, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
 }
 
@@ -23,7 +41,8 @@ void RadioGroup::setItems(const QStringList& items) {
     }
     texts = items;
     for (qsizetype i = 0; i < items.size(); ++i) {
-        auto* item = new QRadioButton(items.at(i), this);
+        auto* item = new RadioItem(items.at(i), this);
+        item->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
         group->addButton(item, static_cast<int>(i));
         column->addWidget(item);
     }

@@ -1,0 +1,17 @@
+#include "report.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace sim {
+
+void Emit(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace sim

@@ -1,0 +1,9 @@
+// The simulator's account of the dialogue: one line per event on standard output.
+#pragma once
+
+namespace sim {
+
+// Prints one line and flushes it, so that a reader on a pipe sees it at once.
+void Emit(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace sim

@@ -1,8 +1,8 @@
 #include "simulator.h"
 
-#include "exclusive_release.h"
 #include "line_timing.h"
 #include "report.h"
+#include "slave_watch.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ constexpr std::size_t kReadSize = 64 * 1024;
 constexpr int kReadsPerWakeUp = 16;       // then let the rest of the loop run
 constexpr std::size_t kGarbagePaced = 16; // bytes per piece when paced
 constexpr std::size_t kGarbageUnpaced = 4096;
+constexpr std::int64_t kLingerNs = 2000 * kNsPerMs; // the host's time limit for one read
+constexpr int kLingerStepMs = 10;
 
 std::optional<std::int64_t> Earliest(std::optional<std::int64_t> a, std::optional<std::int64_t> b) {
     if (!a)
@@ -162,6 +165,24 @@ void Simulator::ArmTimer(std::optional<std::int64_t> atNs) {
     timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 
+void Simulator::LetHostRead(SlaveWatch& watch) {
+    // Closing the master hangs the line up, and the kernel then drops whatever the host has
+    // not read yet; so the last answer is given the time the host allows itself to read it.
+    const std::int64_t untilNs = MonotonicNs() + kLingerNs;
+    std::array<pollfd, 2> fds{{{signals_, POLLIN, 0}, {watch.Fd(), POLLIN, 0}}};
+    for (;;) {
+        // The first wait also lets the kernel hand the last bytes written to the slave's queue.
+        if (poll(fds.data(), fds.size(), kLingerStepMs) > 0 && (fds[0].revents & POLLIN))
+            return;
+        if (fds[1].revents & POLLIN)
+            watch.Handle();
+        int unread = 0;
+        if (!watch.OpenByOthers() || ioctl(port_.SlaveFd(), FIONREAD, &unread) != 0 ||
+            unread == 0 || MonotonicNs() >= untilNs)
+            return;
+    }
+}
+
 bool Simulator::Done() const {
     return options_.exitAfter > 0 && loader_.CompletedDialogues() >= options_.exitAfter &&
            transmit_.Empty() && !garbageOn_;
@@ -172,22 +193,23 @@ int Simulator::Run() {
         std::perror("brisko-k71-sim: timerfd/signalfd");
         return 2;
     }
-    ExclusiveRelease release(port_.SlavePath(), port_.SlaveFd());
+    SlaveWatch watch(port_.SlavePath(), port_.SlaveFd());
     enum { kMaster, kTimer, kSignals, kSlaveWatch, kCount };
     std::array<pollfd, kCount> fds{};
     fds[kMaster].fd = port_.MasterFd();
     fds[kTimer] = {timer_, POLLIN, 0};
     fds[kSignals] = {signals_, POLLIN, 0};
-    fds[kSlaveWatch] = {release.Fd(), POLLIN, 0};
+    fds[kSlaveWatch] = {watch.Fd(), POLLIN, 0};
 
+    bool finished = false; // by a hang-up or the last dialogue, not by a signal
     for (;;) {
         const std::int64_t nowNs = MonotonicNs();
         Process(nowNs);
         Transmit(nowNs);
-        if (hangUpPending_ && transmit_.Empty())
+        if ((hangUpPending_ && transmit_.Empty()) || Done()) {
+            finished = true;
             break;
-        if (Done())
-            break;
+        }
         ArmTimer(NextEventNs());
 
         fds[kMaster].events = static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0));
@@ -202,7 +224,7 @@ int Simulator::Run() {
         if (fds[kTimer].revents & POLLIN)
             Drain(timer_);
         if (fds[kSlaveWatch].revents & POLLIN)
-            release.Handle();
+            watch.Handle();
         const short master = fds[kMaster].revents;
         if (master & POLLOUT)
             writeBlocked_ = false;
@@ -214,6 +236,8 @@ int Simulator::Run() {
             break;
         }
     }
+    if (finished)
+        LetHostRead(watch);
     port_.Close();
     loader_.Finish();
     return loader_.AnyViolation() ? 1 : 0;

@@ -14,6 +14,8 @@
 
 namespace sim {
 
+class SlaveWatch;
+
 class Simulator final : private LoaderEvents {
 public:
     Simulator(const Options& options, PtyPort& port);
@@ -36,6 +38,7 @@ private:
     std::optional<std::int64_t> NextEventNs();
     void ArmTimer(std::optional<std::int64_t> atNs);
     bool Done() const;
+    void LetHostRead(SlaveWatch& watch);
 
     const Options& options_;
     PtyPort& port_;

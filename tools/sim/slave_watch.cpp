@@ -1,4 +1,4 @@
-#include "exclusive_release.h"
+#include "slave_watch.h"
 
 #include <cstddef>
 #include <sys/inotify.h>
@@ -7,8 +7,7 @@
 
 namespace sim {
 
-ExclusiveRelease::ExclusiveRelease(const std::string& slavePath, int ownSlaveFd)
-    : ownSlaveFd_(ownSlaveFd) {
+SlaveWatch::SlaveWatch(const std::string& slavePath, int ownSlaveFd) : ownSlaveFd_(ownSlaveFd) {
     inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotify_ < 0)
         return;
@@ -20,12 +19,12 @@ ExclusiveRelease::ExclusiveRelease(const std::string& slavePath, int ownSlaveFd)
     }
 }
 
-ExclusiveRelease::~ExclusiveRelease() {
+SlaveWatch::~SlaveWatch() {
     if (inotify_ >= 0)
         close(inotify_);
 }
 
-void ExclusiveRelease::Handle() {
+void SlaveWatch::Handle() {
     alignas(inotify_event) char buffer[4096];
     for (;;) {
         const ssize_t length = read(inotify_, buffer, sizeof buffer);

@@ -10,6 +10,7 @@ packages=(
     xvfb xauth imagemagick
     valgrind time
     fonts-dejavu-extra
+    xdotool openbox
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

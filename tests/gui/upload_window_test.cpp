@@ -1,0 +1,260 @@
+// Whole uploads started by a click on "Upgrade Software", against the simulated receiver on a
+// pseudo-terminal linked as COM3, and what the window does with presses and a close request
+// that arrive while an upload runs.
+
+#include "Main.h"
+#include "Settings.h"
+#include "connection.h"
+#include "file_open_dialog.h"
+#include "radio_group.h"
+#include "sim_process.h"
+#include "temp_file.h"
+#include "temp_ports.h"
+#include "upload_image.h"
+
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int kVerdictTimeoutMs = 20000; // an upper bound, not a delay
+constexpr std::size_t kBlock = 4080;     // image bytes per block frame
+
+// The log of a completed upload with the given number of progress lines.
+QString CompletedLog(int progressLines) {
+    QStringList lines{"Please turn ON the IRD", "Communication established"};
+    for (int i = 1; i <= progressLines; ++i)
+        lines.append(QStringLiteral("Block %1").arg(i));
+    lines.append("Done.");
+    return lines.join('\n');
+}
+
+} // namespace
+
+class TestUploadWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempPortsDir> ports;
+    std::unique_ptr<SimProcess> receiver;
+    QTemporaryDir images;
+    QString receivedPath;
+    std::unique_ptr<TFMain> window;
+    std::unique_ptr<TFSettings> settings;
+    int dialogShowings = 0;
+    std::size_t linesBefore = 0; // lines of the receiver before the test
+    // Runs once inside the upload, at its first message processing (after "Block 1").
+    std::function<void()> duringUpload;
+
+    QString MakeImage(std::size_t size) {
+        const QString path = images.filePath(QStringLiteral("image-%1.bin").arg(size));
+        WriteImageFile(path.toStdString(), size, static_cast<unsigned>(size));
+        return path;
+    }
+
+    // Answers the open dialog with path and arranges for duringUpload to run.
+    void AnswerDialogWith(const QString& path) {
+        FileOpenDialog::SetRunner([this, path](QFileDialog& dialog) {
+            ++dialogShowings;
+            dialog.selectFile(path);
+            if (duringUpload)
+                QMetaObject::invokeMethod(window.get(), duringUpload, Qt::QueuedConnection);
+            return true;
+        });
+    }
+
+    // Waits for the receiver's verdict on the dialogue, then compares what it received with the
+    // image. A first block frame carries 4080 bytes even when the image is shorter.
+    void ExpectReceived(const QString& imagePath) {
+        const std::string verdict = receiver->WaitForLine("VERDICT", kVerdictTimeoutMs);
+        QVERIFY2(verdict.rfind("VERDICT OK ", 0) == 0, verdict.c_str());
+        const std::vector<std::uint8_t> sent = ReadWholeFile(imagePath.toStdString());
+        std::vector<std::uint8_t> received = ReadWholeFile(receivedPath.toStdString());
+        QCOMPARE(received.size(), std::max(sent.size(), kBlock));
+        received.resize(sent.size());
+        QCOMPARE(received, sent);
+    }
+
+    // The frames that the receiver took in since the test began, one line each.
+    std::vector<std::string> FramesReceived() const {
+        std::vector<std::string> frames;
+        const std::vector<std::string> lines = receiver->Lines();
+        for (std::size_t i = linesBefore; i < lines.size(); ++i) {
+            if (lines[i].rfind("RX ", 0) == 0)
+                frames.push_back(lines[i]);
+        }
+        return frames;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(images.isValid());
+        ports = std::make_unique<TempPortsDir>();
+        receivedPath = images.filePath("received.bin");
+        receiver = std::make_unique<SimProcess>(
+            ports->PortsDir(), "COM3",
+            std::vector<std::string>{"--out", receivedPath.toStdString()});
+    }
+    void cleanupTestCase() {
+        receiver.reset();
+        ports.reset();
+    }
+    void init() {
+        window = std::make_unique<TFMain>();
+        settings = std::make_unique<TFSettings>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        dialogShowings = 0;
+        duringUpload = nullptr;
+        linesBefore = receiver->Lines().size();
+    }
+    void cleanup() {
+        FileOpenDialog::SetRunner({});
+        settings.reset();
+        window.reset();
+    }
+
+    void wholeUpload_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("progressLines");
+        QTest::newRow("empty image") << 0 << 0;
+        QTest::newRow("one block") << int{kBlock} << 0;
+        QTest::newRow("one byte more") << int{kBlock + 1} << 1;
+        QTest::newRow("four blocks and a bit") << int{4 * kBlock + 100} << 4;
+    }
+    void wholeUpload() {
+        QFETCH(int, size);
+        QFETCH(int, progressLines);
+        const QString image = MakeImage(static_cast<std::size_t>(size));
+        AnswerDialogWith(image);
+        window->Log->setPlainText("typed by the user");
+
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(progressLines));
+        QCOMPARE(dialogShowings, 1);
+        QCOMPARE(QString::fromStdString(imagePath), image);
+        QVERIFY(Serial.IsOpen());
+        QCOMPARE(QString(portSpec), QStringLiteral("COM3:115200,N,8,1"));
+        ExpectReceived(image);
+    }
+
+    void secondPressDuringTheUploadIsIgnored() {
+        const QString image = MakeImage(3 * kBlock + 1);
+        AnswerDialogWith(image);
+        QString logAtPress;
+        duringUpload = [&] {
+            logAtPress = window->Log->toPlainText();
+            QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        };
+
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+
+        QCOMPARE(logAtPress, CompletedLog(1).section('\n', 0, 2));
+        QCOMPARE(dialogShowings, 1);
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(3));
+        ExpectReceived(image);
+        // One dialogue: control frame 0x0012 at the wake-up and again at stage 2, no more.
+        const std::vector<std::string> frames = FramesReceived();
+        QCOMPARE(std::count_if(frames.begin(), frames.end(),
+                               [](const std::string& frame) {
+                                   return frame.rfind("RX ctrl code=0x0012 ", 0) == 0;
+                               }),
+                 2);
+    }
+
+    void setupCommDuringTheUploadKeepsTheOpenPort() {
+        const QString image = MakeImage(3 * kBlock);
+        AnswerDialogWith(image);
+        bool dialogShown = false;
+        duringUpload = [&] {
+            QTimer::singleShot(0, settings.get(), [&] {
+                dialogShown = settings->isVisible() && settings->rComm->ItemIndex() == 2;
+                QTest::mouseClick(settings->rComm->button(0), Qt::LeftButton); // COM1
+                QTest::mouseClick(settings->btnOK, Qt::LeftButton);
+            });
+            QTest::mouseClick(window->btnSet, Qt::LeftButton);
+        };
+
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+
+        QVERIFY(dialogShown);
+        QCOMPARE(portIndex, std::uint8_t{0});
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(2));
+        ExpectReceived(image);
+
+        // COM1 has no link here: only the port that is still open can carry the next upload.
+        duringUpload = nullptr;
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(2));
+        QCOMPARE(QString(portSpec), QStringLiteral("COM3:115200,N,8,1"));
+        ExpectReceived(image);
+    }
+
+    void closeDuringTheUploadEndsTheRunAfterIt() {
+        const QString image = MakeImage(3 * kBlock);
+        AnswerDialogWith(image);
+        bool visibleAfterRequest = false;
+        duringUpload = [&] {
+            window->close();
+            visibleAfterRequest = window->isVisible();
+        };
+        // The program's message loop, which ends when the main window has closed. The guard
+        // only keeps a broken close from hanging the test.
+        bool guardFired = false;
+        QTimer::singleShot(kVerdictTimeoutMs, qApp, [&] {
+            guardFired = true;
+            QCoreApplication::quit();
+        });
+        QTimer::singleShot(0, window.get(),
+                           [&] { QTest::mouseClick(window->btnSend, Qt::LeftButton); });
+        QApplication::exec();
+
+        QVERIFY(!guardFired);
+        QVERIFY(visibleAfterRequest);
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(2));
+        QVERIFY(!window->isVisible());
+        ExpectReceived(image);
+    }
+
+    void cancelledDialogSendsNothing() {
+        FileOpenDialog::SetRunner([this](QFileDialog&) {
+            ++dialogShowings;
+            return false;
+        });
+        window->Log->setPlainText("typed by the user");
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        QCOMPARE(dialogShowings, 1);
+        QVERIFY(window->Log->toPlainText().isEmpty());
+        QVERIFY(Serial.IsOpen());
+
+        // The next dialogue's wake-up is the first frame that the receiver took in.
+        const QString image = MakeImage(100);
+        AnswerDialogWith(image);
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        ExpectReceived(image);
+        const std::vector<std::string> frames = FramesReceived();
+        QVERIFY(!frames.empty());
+        QVERIFY2(frames.front().rfind("RX ctrl code=0x0012 ", 0) == 0, frames.front().c_str());
+    }
+
+    void typedNameThatDoesNotExist() {
+        AnswerDialogWith(images.filePath("no-such-image.bin"));
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        QCOMPARE(window->Log->toPlainText(), QStringLiteral("Cannot open file."));
+    }
+};
+
+QTEST_MAIN(TestUploadWindow)
+#include "upload_window_test.moc"

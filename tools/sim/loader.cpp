@@ -84,10 +84,8 @@ void Loader::OnDeadline(std::int64_t nowNs) {
     if (pendingWakeNs_ && nowNs >= *pendingWakeNs_ + kStage2WindowNs)
         LoneWakeFrame(nowNs);
     if (!frame_.empty() && nowNs >= lastByteNs_ + kIncompleteFrameNs) {
-        const char* what = receiving_ == Receiving::Control      ? "control frame"
-                           : receiving_ == Receiving::FirstBlock ? "first block frame"
-                                                                 : "block frame";
-        Violation("incomplete %s: %zu of %zu bytes, dropped", what, frame_.size(), frameSize_);
+        Violation("incomplete %s: %zu of %zu bytes, dropped", FrameName(), frame_.size(),
+                  frameSize_);
         frame_.clear();
         receiving_ = Receiving::Control;
         frameSize_ = kControlSize;
@@ -473,8 +471,23 @@ void Loader::NewDialogue() {
 }
 
 void Loader::Finish() {
+    if (!hungUp_ && !frame_.empty())
+        Violation("%s cut off at exit: %zu of %zu bytes", FrameName(), frame_.size(), frameSize_);
     if (dialogue_.begun || verdicts_ == 0)
         Verdict(false);
+}
+
+const char* Loader::FrameName() const {
+    switch (receiving_) {
+    case Receiving::Control:
+        return "control frame";
+    case Receiving::FirstBlock:
+        return "first block frame";
+    case Receiving::Block:
+    case Receiving::Unexpected:
+        break;
+    }
+    return "block frame";
 }
 
 void Loader::WriteImage() const {

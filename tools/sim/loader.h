@@ -40,7 +40,8 @@ public:
     std::optional<std::int64_t> DeadlineNs() const;
     void OnDeadline(std::int64_t nowNs);
 
-    // Prints the verdict of the dialogue in progress, if it has begun.
+    // Prints the verdict of the dialogue in progress, if it has begun; a frame cut off is a
+    // violation unless the line was hung up on purpose.
     void Finish();
 
     int CompletedDialogues() const { return completed_; }
@@ -97,6 +98,7 @@ private:
     void NewDialogue();
     void WriteImage() const;
     Step CurrentStep() const;
+    const char* FrameName() const;
 
     const Options& options_;
     LoaderEvents& events_;

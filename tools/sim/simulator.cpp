@@ -22,10 +22,11 @@ namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
 constexpr int kReadsPerWakeUp = 16;       // then let the rest of the loop run
-constexpr std::size_t kGarbagePaced = 16; // bytes per piece when paced
+constexpr std::size_t kGarbagePaced = 64; // bytes queued at a time when paced
 constexpr std::size_t kGarbageUnpaced = 4096;
 constexpr std::int64_t kLingerNs = 2000 * kNsPerMs; // the host's time limit for one read
 constexpr int kLingerStepMs = 10;
+constexpr int kSettleMs = 10; // quiet time that ends the reading of the last frames
 
 std::optional<std::int64_t> Earliest(std::optional<std::int64_t> a, std::optional<std::int64_t> b) {
     if (!a)
@@ -183,6 +184,20 @@ void Simulator::LetHostRead(SlaveWatch& watch) {
     }
 }
 
+void Simulator::TakeLastFrames() {
+    // Frames the host wrote just before the simulator was told to stop still belong to the
+    // account; take what is there and what is still on its way, then judge it all at once.
+    pollfd fd{port_.MasterFd(), POLLIN, 0};
+    do {
+        if (!ReadHost(MonotonicNs()))
+            break;
+    } while (poll(&fd, 1, kSettleMs) > 0 && (fd.revents & POLLIN));
+    if (received_.Size() > 0 && !hangUpPending_) {
+        loader_.Feed(received_.Data(), received_.Size(), MonotonicNs());
+        received_.Consume(received_.Size());
+    }
+}
+
 bool Simulator::Done() const {
     return options_.exitAfter > 0 && loader_.CompletedDialogues() >= options_.exitAfter &&
            transmit_.Empty() && !garbageOn_;
@@ -219,8 +234,10 @@ int Simulator::Run() {
             std::perror("brisko-k71-sim: poll");
             break;
         }
-        if (fds[kSignals].revents & POLLIN)
+        if (fds[kSignals].revents & POLLIN) {
+            TakeLastFrames();
             break;
+        }
         if (fds[kTimer].revents & POLLIN)
             Drain(timer_);
         if (fds[kSlaveWatch].revents & POLLIN)

@@ -39,6 +39,7 @@ private:
     void ArmTimer(std::optional<std::int64_t> atNs);
     bool Done() const;
     void LetHostRead(SlaveWatch& watch);
+    void TakeLastFrames();
 
     const Options& options_;
     PtyPort& port_;

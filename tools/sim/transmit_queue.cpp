@@ -7,6 +7,14 @@
 
 namespace sim {
 
+namespace {
+
+// Paced bytes go out in pieces of up to this many, each written once its last byte has crossed
+// the line: a byte never reaches the host early, and a long answer costs one wake-up per piece.
+constexpr std::size_t kPiece = 8;
+
+} // namespace
+
 void TransmitQueue::Push(Outgoing outgoing) {
     items_.push_back(Item{std::move(outgoing)});
 }
@@ -27,8 +35,8 @@ std::optional<std::int64_t> TransmitQueue::NextDueNs() {
     const Item& head = items_.front();
     if (!paced_)
         return head.startNs;
-    // A byte is handed over once it has gone through the line completely.
-    return head.startNs + LineTimeNs(static_cast<std::int64_t>(head.written) + 1);
+    const std::size_t pieceEnd = std::min(head.written + kPiece, head.outgoing.bytes.size());
+    return head.startNs + LineTimeNs(static_cast<std::int64_t>(pieceEnd));
 }
 
 std::size_t TransmitQueue::DueBytes(std::int64_t nowNs) {
@@ -41,8 +49,12 @@ std::size_t TransmitQueue::DueBytes(std::int64_t nowNs) {
         return 0;
     if (!paced_)
         return left;
-    const auto onLine = static_cast<std::size_t>(BytesOnLine(nowNs - head.startNs));
-    return onLine > head.written ? std::min(left, onLine - head.written) : 0;
+    const std::size_t size = head.outgoing.bytes.size();
+    const auto onLine = std::min(size, static_cast<std::size_t>(BytesOnLine(nowNs - head.startNs)));
+    if (onLine <= head.written)
+        return 0;
+    const std::size_t due = onLine - head.written;
+    return due >= kPiece || onLine == size ? due : 0;
 }
 
 const std::uint8_t* TransmitQueue::DueData() const {

@@ -63,7 +63,10 @@ SimProcess::SimProcess(std::string portsDir, std::string port, std::vector<std::
         std::string printed;
         for (const std::string& line : Stop())
             printed += "\n  " + line;
-        throw std::runtime_error("the simulator did not become ready" + printed);
+        close(out_);
+        out_ = -1;
+        throw std::runtime_error("the simulator did not become ready (exit status " +
+                                 std::to_string(ExitCode()) + ")" + printed);
     }
     const auto space = ready.find(' ', 6);
     linkPath_ = ready.substr(6, space - 6);

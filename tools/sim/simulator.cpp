@@ -27,6 +27,7 @@ constexpr std::size_t kGarbageUnpaced = 4096;
 constexpr std::int64_t kLingerNs = 2000 * kNsPerMs; // the host's time limit for one read
 constexpr int kLingerStepMs = 10;
 constexpr int kSettleMs = 10; // quiet time that ends the reading of the last frames
+constexpr std::int64_t kSettleLimitNs = 500 * kNsPerMs;
 
 std::optional<std::int64_t> Earliest(std::optional<std::int64_t> a, std::optional<std::int64_t> b) {
     if (!a)
@@ -188,10 +189,11 @@ void Simulator::TakeLastFrames() {
     // Frames the host wrote just before the simulator was told to stop still belong to the
     // account; take what is there and what is still on its way, then judge it all at once.
     pollfd fd{port_.MasterFd(), POLLIN, 0};
+    const std::int64_t untilNs = MonotonicNs() + kSettleLimitNs; // a host that never stops
     do {
         if (!ReadHost(MonotonicNs()))
             break;
-    } while (poll(&fd, 1, kSettleMs) > 0 && (fd.revents & POLLIN));
+    } while (MonotonicNs() < untilNs && poll(&fd, 1, kSettleMs) > 0 && (fd.revents & POLLIN));
     if (received_.Size() > 0 && !hangUpPending_) {
         loader_.Feed(received_.Data(), received_.Size(), MonotonicNs());
         received_.Consume(received_.Size());

@@ -1,12 +1,10 @@
 #include "loader.h"
 
 #include "frames.h"
+#include "line_timing.h"
 #include "report.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
-#include <utility>
 
 namespace sim {
 
@@ -14,23 +12,10 @@ namespace {
 
 // A wake-up frame that arrives after the loader has woken opens stage 2 when control frame
 // 0x0028 follows it at once; alone, it is the host's next wake-up attempt.
-constexpr std::int64_t kStage2WindowNs = 400 * 1'000'000;
+constexpr std::int64_t kStage2WindowNs = 400 * kNsPerMs;
 // A frame that stops arriving for this long is dropped, so that the loader never waits for
 // bytes that will not come.
-constexpr std::int64_t kIncompleteFrameNs = 1000 * 1'000'000;
-constexpr std::uint8_t kExtraByte = 0x5A;
-constexpr std::size_t kShortAnswer = 11; // bytes of a reply cut short
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
+constexpr std::int64_t kIncompleteFrameNs = 1000 * kNsPerMs;
 
 } // namespace
 
@@ -314,213 +299,6 @@ void Loader::EndFrame(std::int64_t atNs) {
     Verdict(true);
     ++completed_;
     NewDialogue();
-}
-
-bool Loader::Answer(Step step, std::uint16_t code, std::int64_t atNs, int block) {
-    if (garbage_)
-        return false;
-    if (options_.silent) {
-        Emit("TX none step=%s why=silent", StepName(step));
-        return false;
-    }
-    Outgoing out{ReplyFrame(code, 0), AnswerAtNs(atNs), Format("TX reply code=0x%04x", code)};
-    const Fault* fault = ActiveFault(step, block);
-    if (fault == nullptr) {
-        events_.Send(std::move(out));
-        return true;
-    }
-    switch (fault->kind) {
-    case FaultKind::Silent:
-        Emit("TX none step=%s why=fault", StepName(step));
-        return false;
-    case FaultKind::WrongCode: {
-        const auto wrong = static_cast<std::uint16_t>(code + 1);
-        out.bytes = ReplyFrame(wrong, 0);
-        out.line = Format("TX reply code=0x%04x fault=wrong-code", wrong);
-        break;
-    }
-    case FaultKind::NonzeroLength:
-        out.bytes = ReplyFrame(code, 1);
-        out.line += " len=1 fault=nonzero-length";
-        break;
-    case FaultKind::Short:
-        out.bytes.resize(kShortAnswer);
-        out.line += Format(" bytes=%zu fault=short", kShortAnswer);
-        break;
-    case FaultKind::Late:
-        out.notBeforeNs += static_cast<std::int64_t>(fault->argMs) * 1'000'000;
-        out.line += Format(" fault=late delay=%d", fault->argMs);
-        break;
-    case FaultKind::ExtraByte:
-        out.bytes.push_back(kExtraByte);
-        out.line += Format(" bytes=%zu fault=extra-byte", out.bytes.size());
-        break;
-    case FaultKind::Garbage:
-        garbage_ = true;
-        events_.StartGarbage();
-        return false;
-    case FaultKind::Hangup:
-        HangUpIn(step);
-        return false;
-    }
-    events_.Send(std::move(out));
-    return AnswersRight(fault->kind);
-}
-
-bool Loader::AnswerStage2(std::int64_t atNs) {
-    const bool right = Answer(Step::Stage2, kReplyAck, atNs);
-    if (options_.silent || garbage_ || hungUp_)
-        return false;
-    const Fault* fault = ActiveFault(Step::Stage2, 0);
-    if (fault != nullptr && (fault->kind == FaultKind::Silent || fault->kind == FaultKind::Short))
-        return false; // the loader stopped in the middle of its answer
-    std::int64_t infoAtNs = atNs;
-    if (fault != nullptr && fault->kind == FaultKind::Late)
-        infoAtNs += static_cast<std::int64_t>(fault->argMs) * 1'000'000;
-    SendInfo(infoAtNs);
-    return right && !garbage_ && !hungUp_;
-}
-
-void Loader::SendInfo(std::int64_t atNs) {
-    const std::uint16_t length = options_.infoLength;
-    const std::size_t sent = options_.infoBytes == InfoBytes::All    ? length
-                             : options_.infoBytes == InfoBytes::Part ? length / 2
-                                                                     : 0;
-    Outgoing out{InfoReply(length, sent), AnswerAtNs(atNs),
-                 Format("TX info len=%u sent=%zu", length, sent)};
-    const Fault* fault = ActiveFault(Step::Info, 0);
-    if (fault != nullptr) {
-        switch (fault->kind) {
-        case FaultKind::Silent:
-            Emit("TX none step=info why=fault");
-            return;
-        case FaultKind::Short:
-            out.bytes.resize(kShortAnswer);
-            out.line += Format(" bytes=%zu fault=short", kShortAnswer);
-            break;
-        case FaultKind::Late:
-            out.notBeforeNs += static_cast<std::int64_t>(fault->argMs) * 1'000'000;
-            out.line += Format(" fault=late delay=%d", fault->argMs);
-            break;
-        case FaultKind::ExtraByte:
-            out.bytes.push_back(kExtraByte);
-            out.line += Format(" bytes=%zu fault=extra-byte", out.bytes.size());
-            break;
-        case FaultKind::Garbage:
-            garbage_ = true;
-            events_.StartGarbage();
-            return;
-        case FaultKind::Hangup:
-            HangUpIn(Step::Info);
-            return;
-        case FaultKind::WrongCode:
-        case FaultKind::NonzeroLength:
-            break; // refused by the option parser
-        }
-    }
-    events_.Send(std::move(out));
-}
-
-const Fault* Loader::ActiveFault(Step step, int block) const {
-    if (options_.faultDialogues > 0 && dialogueNumber_ > options_.faultDialogues)
-        return nullptr;
-    return FindFault(options_.faults, step, block);
-}
-
-std::int64_t Loader::AnswerAtNs(std::int64_t atNs) const {
-    return atNs + static_cast<std::int64_t>(options_.replyDelayMs) * 1'000'000;
-}
-
-void Loader::HangUpIn(Step step) {
-    Emit("HANGUP step=%s", StepName(step));
-    hungUp_ = true;
-    hangUpStep_ = step;
-    events_.HangUp();
-}
-
-void Loader::Violation(const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    Emit("VIOLATION %s", text);
-    dialogue_.begun = true;
-    if (dialogue_.violations++ == 0)
-        dialogue_.firstViolation = text;
-    anyViolation_ = true;
-}
-
-void Loader::Verdict(bool completed) {
-    ++verdicts_;
-    const char* step = completed ? StepName(Step::End) : StepName(CurrentStep());
-    if (dialogue_.violations > 0) {
-        Emit("VERDICT FAIL step=%s blocks=%d violations=%d first=%s", step, dialogue_.blocks,
-             dialogue_.violations, dialogue_.firstViolation.c_str());
-    } else if (completed) {
-        Emit("VERDICT OK image=%zu blocks=%d crc=all-ok", dialogue_.image.size(), dialogue_.blocks);
-    } else {
-        Emit("VERDICT INCOMPLETE step=%s blocks=%d", step, dialogue_.blocks);
-    }
-}
-
-void Loader::NewDialogue() {
-    dialogue_ = Dialogue{};
-    state_ = State::Asleep;
-    ++dialogueNumber_;
-}
-
-void Loader::Finish() {
-    if (!hungUp_ && !frame_.empty())
-        Violation("%s cut off at exit: %zu of %zu bytes", FrameName(), frame_.size(), frameSize_);
-    if (dialogue_.begun || verdicts_ == 0)
-        Verdict(false);
-}
-
-const char* Loader::FrameName() const {
-    switch (receiving_) {
-    case Receiving::Control:
-        return "control frame";
-    case Receiving::FirstBlock:
-        return "first block frame";
-    case Receiving::Block:
-    case Receiving::Unexpected:
-        break;
-    }
-    return "block frame";
-}
-
-void Loader::WriteImage() const {
-    if (options_.outPath.empty())
-        return;
-    const std::string partPath = options_.outPath + ".part";
-    std::FILE* file = std::fopen(partPath.c_str(), "wb");
-    bool ok = file != nullptr;
-    if (ok && !dialogue_.image.empty())
-        ok = std::fwrite(dialogue_.image.data(), 1, dialogue_.image.size(), file) ==
-             dialogue_.image.size();
-    if (file != nullptr && std::fclose(file) != 0)
-        ok = false;
-    if (!ok || std::rename(partPath.c_str(), options_.outPath.c_str()) != 0)
-        std::fprintf(stderr, "brisko-k71-sim: cannot write %s\n", options_.outPath.c_str());
-}
-
-Step Loader::CurrentStep() const {
-    if (hangUpStep_)
-        return *hangUpStep_;
-    switch (state_) {
-    case State::Asleep:
-        return Step::Wake;
-    case State::Awake:
-        return Step::Stage2;
-    case State::Stage3:
-        return Step::Stage3;
-    case State::First:
-        return Step::First;
-    case State::Loop:
-        return Step::Block;
-    }
-    return Step::Wake;
 }
 
 } // namespace sim

@@ -14,4 +14,13 @@ void Emit(const char* format, ...) {
     std::fflush(stdout);
 }
 
+std::string Format(const char* format, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
 } // namespace sim

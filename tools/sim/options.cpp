@@ -49,11 +49,14 @@ Faults:
 Output, one line each, on standard output:
   READY <link> <slave>
   RX ctrl code=0xCCCC len=N | RX first-block bytes=N crc=ok|bad | RX block n=N bytes=N crc=ok|bad
-  TX reply code=0xCCCC [len=N] [bytes=N] [fault=KIND] | TX info len=N sent=N [bytes=N] [fault=KIND]
+  TX reply code=0xCCCC [len=N] [bytes=N] [fault=KIND [delay=MS]]   (once written)
+  TX info len=N sent=N [bytes=N] [fault=KIND [delay=MS]]
   TX none step=STEP why=ignored|silent|fault|bad-crc | TX garbage | HANGUP step=STEP
   VIOLATION <what>
   VERDICT OK image=N blocks=N crc=all-ok | VERDICT INCOMPLETE step=STEP blocks=N
   VERDICT FAIL step=STEP blocks=N violations=N first=<what>
+  One VERDICT line ends each dialogue: at the end frame, when the host starts over with a
+  wake-up, and at exit. blocks counts block frames received intact, the first one included.
 Exit status: 0, 1 after any protocol violation, 2 on a bad command line or set-up failure.
 )";
 

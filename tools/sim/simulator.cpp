@@ -157,14 +157,14 @@ std::optional<std::int64_t> Simulator::NextEventNs() {
 }
 
 void Simulator::ArmTimer(std::optional<std::int64_t> atNs) {
-    itimerspec spec{};
+    itimerspec setting{};
     if (atNs) {
         // A time already past still fires, at once.
         const std::int64_t at = std::max<std::int64_t>(*atNs, 1);
-        spec.it_value.tv_sec = static_cast<time_t>(at / kNsPerSecond);
-        spec.it_value.tv_nsec = static_cast<long>(at % kNsPerSecond);
+        setting.it_value.tv_sec = static_cast<time_t>(at / kNsPerSecond);
+        setting.it_value.tv_nsec = static_cast<long>(at % kNsPerSecond);
     }
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
 void Simulator::LetHostRead(SlaveWatch& watch) {

@@ -48,10 +48,8 @@ private:
     TransmitQueue transmit_;
     Garbage garbage_;
     bool garbageOn_ = false;
-    bool garbageAnnounced_ = false;
     bool hangUpPending_ = false;
     bool writeBlocked_ = false;
-    bool stop_ = false;
     int timer_ = -1;
     int signals_ = -1;
 };

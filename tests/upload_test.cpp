@@ -294,8 +294,9 @@ TEST_F(UploadFixture, AFileThatShrinksDuringTheUploadStopsItBeforeStaleBytesGoOu
     StartSim();
     const std::string image = MakeImage(5 * 4080);
     host.onProcessMessages = [&] {
-        if (host.processed == 1)
+        if (host.processed == 1) {
             ASSERT_EQ(truncate(image.c_str(), 2 * 4080 + 100), 0);
+        }
     };
     EXPECT_EQ(Upload(image), Established(1, "File read error."));
     const Lines sim = StopSim();

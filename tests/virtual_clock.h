@@ -10,7 +10,7 @@ class VirtualClock {
 public:
     // quietMs: how long the line must stay silent, in real time, before the clock moves by
     // jumpMs. start: the first reading, near the wrap of the 32-bit counter by default.
-    explicit VirtualClock(int quietMs = 250, DWORD jumpMs = 1000, DWORD start = 0xFFFFF000u);
+    explicit VirtualClock(int quietMs = 250, DWORD jumpMs = 2000, DWORD start = 0xFFFFF000u);
     ~VirtualClock(); // restores the system's clock and reads
     VirtualClock(const VirtualClock&) = delete;
     VirtualClock& operator=(const VirtualClock&) = delete;

@@ -63,6 +63,11 @@ private slots:
     }
 
     void exceptionInAClickHandler() {
+#if defined(__SANITIZE_ADDRESS__)
+        // Qt's widget code is built without exception clean-ups: the exception skips the
+        // destructors of the mouse handling that it passes, which LeakSanitizer reports.
+        QSKIP("an exception through Qt's mouse handling leaks what that code held");
+#endif
         BoxRecorder recorder;
         QPushButton button("Upgrade Software");
         int clicks = 0;
@@ -83,12 +88,10 @@ private slots:
 
     void otherErrorsShowAnEmptyMessage() {
         BoxRecorder recorder;
-        QPushButton button("Setup Comm");
-        QObject::connect(&button, &QPushButton::clicked, [] { throw 42; });
-        button.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&button));
-        QTest::mouseClick(&button, Qt::LeftButton);
-        QCOMPARE(recorder.boxes.size(), std::size_t{1});
+        QObject target;
+        QMetaObject::invokeMethod(
+            &target, [] { throw 42; }, Qt::QueuedConnection);
+        QTRY_COMPARE(recorder.boxes.size(), std::size_t{1});
         CheckExceptionBox(recorder.boxes[0], QString());
     }
 

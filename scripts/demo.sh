@@ -5,9 +5,9 @@
 #
 # Usage: scripts/demo.sh [BUILD_DIR]        (make demo)
 #
-# DEMO_DRIVER, when set, is a command that runs while the program is up, in place of a person
-# (scripts/screenshot.sh is one). It gets DEMO_DIR, DEMO_SIM_LOG and DEMO_PROGRAM_PID in its
-# environment, and the program is ended when it returns.
+# DEMO_DRIVER, when set, is a shell command that runs while the program is up, in place of a
+# person (scripts/screenshot.sh is one). It gets DEMO_DIR, DEMO_SIM_LOG and DEMO_PROGRAM_PID in
+# its environment, and the program is ended when it returns.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
@@ -61,7 +61,7 @@ program_pid=$!
 driver_status=0
 if [ -n "${DEMO_DRIVER:-}" ]; then
     DEMO_DIR=$demo_dir DEMO_SIM_LOG=$sim_log DEMO_PROGRAM_PID=$program_pid \
-        $DEMO_DRIVER || driver_status=$?
+        bash -c "$DEMO_DRIVER" || driver_status=$?
     kill "$program_pid" 2>/dev/null || true
 fi
 wait "$program_pid" 2>/dev/null || true

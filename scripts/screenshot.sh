@@ -36,7 +36,7 @@ drive() {
     shot=$(mktemp --suffix=.png)
     import -window root "$shot"
     # The window and its frame on the black root window, trimmed to the frame.
-    convert "$shot" -trim +repage "$output"
+    convert "$shot" -trim +repage -strip "$output"
     rm -f "$shot"
     echo "screenshot: wrote $output"
 }
@@ -55,7 +55,7 @@ session() {
 XML
     openbox --config-file "$config/rc.xml" >/dev/null 2>&1 &
     wm_pid=$!
-    DEMO_DRIVER="$self --drive" scripts/demo.sh "$build" || status=$?
+    DEMO_DRIVER="$(printf '%q' "$self") --drive" scripts/demo.sh "$build" || status=$?
     kill "$wm_pid" 2>/dev/null || true
     wait "$wm_pid" 2>/dev/null || true
     rm -rf "$config"

@@ -7,7 +7,8 @@
 #
 # DEMO_DRIVER, when set, is a shell command that runs while the program is up, in place of a
 # person (scripts/screenshot.sh is one). It gets DEMO_DIR, DEMO_SIM_LOG and DEMO_PROGRAM_PID in
-# its environment, and the program is ended when it returns.
+# its environment, and the program is ended when it returns. DEMO_SIM_OPTIONS adds options to the
+# simulator's command line (see brisko-k71-sim --help), such as --silent.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
@@ -33,7 +34,8 @@ mkdir -p "$ports_dir"
 head -c "$image_size" /dev/urandom >"$image"
 
 # --pace times the line like a real 115200 baud cable, so the blocks come at a visible speed.
-"$simulator" --ports-dir "$ports_dir" --port COM3 --out "$received" --pace >"$sim_log" 2>&1 &
+"$simulator" --ports-dir "$ports_dir" --port COM3 --out "$received" --pace \
+    ${DEMO_SIM_OPTIONS:-} >"$sim_log" 2>&1 &
 sim_pid=$!
 stop_simulator() {
     kill "$sim_pid" 2>/dev/null || true

@@ -3,14 +3,38 @@
 # on a virtual X server, with a small window manager for the title bar. xdotool presses
 # "Upgrade Software" and then "Open" for rom_S.bin, in place of a person.
 #
+# Also docs/screenshot-wakeup.png: the same against a receiver that never answers, taken during
+# the wake-up, while the upload holds the program for up to 22 s without processing messages.
+# "Please turn ON the IRD" must be on the screen there.
+#
 # Usage: scripts/screenshot.sh [BUILD_DIR]        (make screenshot)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 self=$PWD/scripts/screenshot.sh
-output=$PWD/docs/screenshot-main.png
+docs=$PWD/docs
 
-# Runs as the demo's driver, while the program is up.
-drive() {
+# Saves the screen, trimmed to the window and its frame on the black root window, as $1.
+capture() {
+    local shot
+    shot=$(mktemp --suffix=.png)
+    import -window root "$shot"
+    convert "$shot" -trim +repage -strip "$1"
+    rm -f "$shot"
+    echo "screenshot: wrote $1"
+}
+
+# Waits up to $2 tenths of a second for $1 lines in the simulator's account that match $3.
+await_lines() {
+    local count=$1 tenths=$2 pattern=$3
+    for _ in $(seq "$tenths"); do
+        [ "$(grep -c -- "$pattern" "$DEMO_SIM_LOG")" -ge "$count" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Presses "Upgrade Software" and accepts the proposed rom_S.bin in the open dialog.
+start_upload() {
     local window dialog
     window=$(xdotool search --sync --onlyvisible --name '^Brisko K71 0\.2$' | head -n 1)
     xdotool windowactivate --sync "$window"
@@ -20,25 +44,30 @@ drive() {
     # Out of the way of the picture: no hover mark and no tooltip.
     xdotool mousemove 0 0
     xdotool windowactivate --sync "$dialog"
-    xdotool key --clearmodifiers Return # "Open", with rom_S.bin proposed
+    xdotool key --clearmodifiers Return # "Open"
+}
 
+# Runs as the demo's driver, while the program is up: a completed upload.
+drive_upload() {
+    start_upload
     # The receiver reports the finished dialogue; "Done." follows its last answer at once.
-    for _ in $(seq 1200); do
-        grep -q '^VERDICT ' "$DEMO_SIM_LOG" && break
-        sleep 0.1
-    done
-    if ! grep -q '^VERDICT OK ' "$DEMO_SIM_LOG"; then
+    if ! await_lines 1 1200 '^VERDICT OK '; then
         echo "screenshot: the upload did not complete" >&2
         return 1
     fi
     sleep 1
-    local shot
-    shot=$(mktemp --suffix=.png)
-    import -window root "$shot"
-    # The window and its frame on the black root window, trimmed to the frame.
-    convert "$shot" -trim +repage -strip "$output"
-    rm -f "$shot"
-    echo "screenshot: wrote $output"
+    capture "$docs/screenshot-main.png"
+}
+
+# Runs as the demo's driver against a silent receiver: the screen during the wake-up.
+drive_wakeup() {
+    start_upload
+    # The third wake-up frame: the program has been inside the upload for 4 s.
+    if ! await_lines 3 100 '^RX ctrl code=0x0012 '; then
+        echo "screenshot: the wake-up did not begin" >&2
+        return 1
+    fi
+    capture "$docs/screenshot-wakeup.png"
 }
 
 # Runs on the virtual X server: the window manager, then the demo with this script as driver.
@@ -55,7 +84,11 @@ session() {
 XML
     openbox --config-file "$config/rc.xml" >/dev/null 2>&1 &
     wm_pid=$!
-    DEMO_DRIVER="$(printf '%q' "$self") --drive" scripts/demo.sh "$build" || status=$?
+    DEMO_DRIVER="$(printf '%q' "$self") --drive-upload" scripts/demo.sh "$build" || status=$?
+    if [ "$status" -eq 0 ]; then
+        DEMO_SIM_OPTIONS=--silent DEMO_DRIVER="$(printf '%q' "$self") --drive-wakeup" \
+            scripts/demo.sh "$build" || status=$?
+    fi
     kill "$wm_pid" 2>/dev/null || true
     wait "$wm_pid" 2>/dev/null || true
     rm -rf "$config"
@@ -63,8 +96,11 @@ XML
 }
 
 case "${1:-}" in
---drive)
-    drive
+--drive-upload)
+    drive_upload
+    ;;
+--drive-wakeup)
+    drive_wakeup
     ;;
 --session)
     session "$2"

@@ -12,7 +12,10 @@ VirtualClock::VirtualClock(int quietMs, DWORD jumpMs, DWORD start) : now(start) 
         if (*received == 0 && count > 0) {
             // Wait on the line itself: only a line that stays quiet lets time pass.
             pollfd p{static_cast<int>(reinterpret_cast<std::intptr_t>(h)), POLLIN, 0};
-            if (poll(&p, 1, quietMs) <= 0 || (p.revents & POLLIN) == 0)
+            // A line that has gone away stays readable with nothing to read: time passes there
+            // too.
+            if (poll(&p, 1, quietMs) <= 0 || (p.revents & POLLIN) == 0 ||
+                (p.revents & (POLLHUP | POLLERR)) != 0)
                 now += jumpMs;
         }
         return ok;

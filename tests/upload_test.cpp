@@ -307,6 +307,20 @@ TEST_F(UploadFixture, AFileThatShrinksDuringTheUploadStopsItBeforeStaleBytesGoOu
     EXPECT_EQ(std::count(codes.begin(), codes.end(), "0x0030"), 2);
 }
 
+TEST_F(UploadFixture, AFileDeletedDuringTheUploadIsStillSentWhole) {
+    StartSim();
+    const std::string image = MakeImage(5 * 4080);
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(image);
+    host.onProcessMessages = [&] {
+        if (host.processed == 1) {
+            ASSERT_EQ(unlink(image.c_str()), 0);
+        }
+    };
+    EXPECT_EQ(Upload(image), Established(4, "Done."));
+    StopSim();
+    EXPECT_TRUE(ReadWholeFile(SimImagePath()) == bytes);
+}
+
 TEST_F(UploadFixture, APathWithSpacesAndNonAsciiCharacters) {
     StartSim();
     EXPECT_EQ(Upload(MakeImage(4500, "image été 2026.bin")), Established(1, "Done."));

@@ -33,9 +33,10 @@ rm -rf "$demo_dir"
 mkdir -p "$ports_dir"
 head -c "$image_size" /dev/urandom >"$image"
 
+read -r -a sim_options <<<"${DEMO_SIM_OPTIONS:-}"
 # --pace times the line like a real 115200 baud cable, so the blocks come at a visible speed.
 "$simulator" --ports-dir "$ports_dir" --port COM3 --out "$received" --pace \
-    ${DEMO_SIM_OPTIONS:-} >"$sim_log" 2>&1 &
+    "${sim_options[@]}" >"$sim_log" 2>&1 &
 sim_pid=$!
 stop_simulator() {
     kill "$sim_pid" 2>/dev/null || true

@@ -33,14 +33,19 @@ await_lines() {
     return 1
 }
 
+# The visible window whose title matches $1, waiting up to 20 s for it.
+find_window() {
+    timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1
+}
+
 # Presses "Upgrade Software" and accepts the proposed rom_S.bin in the open dialog.
 start_upload() {
     local window dialog
-    window=$(xdotool search --sync --onlyvisible --name '^Brisko K71 0\.2$' | head -n 1)
+    window=$(find_window '^Brisko K71 0\.2$')
     xdotool windowactivate --sync "$window"
     # "Upgrade Software": 97 by 25 pixels at (2, 28) of the window's client area.
     xdotool mousemove --window "$window" 50 40 click 1
-    dialog=$(xdotool search --sync --onlyvisible --name '^Load$' | head -n 1)
+    dialog=$(find_window '^Load$')
     # Out of the way of the picture: no hover mark and no tooltip.
     xdotool mousemove 0 0
     xdotool windowactivate --sync "$dialog"
@@ -82,8 +87,15 @@ session() {
   <theme><titleLayout>NLIC</titleLayout></theme>
 </openbox_config>
 XML
-    openbox --config-file "$config/rc.xml" >/dev/null 2>&1 &
+    # Windows mapped while the window manager is still starting may be left unmanaged and
+    # unmapped: the demo starts once it runs the start-up command.
+    openbox --config-file "$config/rc.xml" --startup "touch $(printf '%q' "$config/ready")" \
+        >/dev/null 2>&1 &
     wm_pid=$!
+    for _ in $(seq 100); do
+        [ -e "$config/ready" ] && break
+        sleep 0.1
+    done
     DEMO_DRIVER="$(printf '%q' "$self") --drive-upload" scripts/demo.sh "$build" || status=$?
     if [ "$status" -eq 0 ]; then
         DEMO_SIM_OPTIONS=--silent DEMO_DRIVER="$(printf '%q' "$self") --drive-wakeup" \

@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in build-bench and runs them against the simulated receiver; the figures
+# and how to read them are in docs/performance.md.
+#
+# Usage: scripts/bench.sh [SECTION]...        (make bench runs them all)
+#   paced        paced uploads of 4,081 bytes, 1 MB and 2,465,791 bytes (about 5 minutes)
+#   paced-small  the same without the 2,465,791-byte one (about 90 seconds)
+#   unpaced      an unpaced 2,465,791-byte upload: time, and a callgrind profile
+#   wait         processor time while the receiver stays silent through the wake-up (22 s)
+#   memory       peak resident memory of uploads of 0 bytes, 1 MB and 2,465,791 bytes
+#   crc          BlockCrc32 beside zlib's crc32 (Google Benchmark)
+#   quick        everything but the paced 2,465,791-byte upload
+#   all          everything (the default)
+#
+# Logs, the callgrind profile and a summary (summary.md) go to build-bench/bench-results/.
+# Installs nothing: make bench runs scripts/install-deps.sh first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="build-bench"
+results=$build/bench-results
+full_size=2465791 # the largest image accepted
+mb_size=1000000
+
+unset wrap # a command that runs the upload driver, set for single runs below
+sections=("$@")
+[ "${#sections[@]}" -eq 0 ] && sections=(all)
+selected() {
+    local s
+    for s in "${sections[@]}"; do
+        case "$s" in
+        all) return 0 ;;
+        quick) [ "$1" != paced-full ] && return 0 ;;
+        paced) [[ "$1" == paced-* ]] && return 0 ;;
+        "$1") return 0 ;;
+        esac
+    done
+    return 1
+}
+for s in "${sections[@]}"; do
+    case "$s" in
+    all | quick | paced | paced-small | unpaced | wait | memory | crc) ;;
+    *)
+        echo "bench: unknown section '$s' (see the head of $0)" >&2
+        exit 2
+        ;;
+    esac
+done
+
+echo "== build ($build, Release)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRISKO_BUILD_BENCH=ON \
+    -DBRISKO_BUILD_APP=OFF -DBRISKO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target brisko-bench-upload brisko-bench-session \
+    brisko-bench-crc32 brisko-k71-sim >/dev/null
+session=$build/bench/brisko-bench-session
+upload=$build/bench/brisko-bench-upload
+
+rm -rf "$results"
+mkdir -p "$results"
+summary=$results/summary.md
+
+cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+{
+    echo "Machine: $(nproc) cores, ${cpu_model:-unknown CPU}, Linux $(uname -r)," \
+        "load average at start $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo
+    echo "| Figure | Value | Goal | Met |"
+    echo "|---|---|---|---|"
+} >"$summary"
+echo "== $(head -n 1 "$summary")"
+
+# fig LOG NAME: a figure printed by brisko-bench-upload.
+fig() {
+    sed -n "s/^bench\.$2=//p" "$1" | tail -n 1
+}
+# calc EXPRESSION: floating-point arithmetic and comparisons (1 or 0).
+calc() {
+    awk "BEGIN { v = $1; if (v == int(v)) printf \"%d\", v; else printf \"%.4f\", v }"
+}
+# row FIGURE VALUE GOAL MET: one line of the summary, echoed.
+row() {
+    local met=yes
+    [ "$4" = 1 ] || met="**no**"
+    echo "| $1 | $2 | $3 | $met |" >>"$summary"
+    printf '  %-52s %-16s goal %-14s met: %s\n' "$1" "$2" "$3" "${met//\*/}"
+}
+# upload NAME SIZE [SESSION OPTION]... [-- UPLOAD OPTION]...: one upload against the simulator,
+# its output in $results/NAME.log. Fails the script when the receiver disagrees.
+upload() {
+    local name=$1 size=$2
+    shift 2
+    local session_options=() upload_options=()
+    while [ "$#" -gt 0 ] && [ "$1" != -- ]; do
+        session_options+=("$1")
+        shift
+    done
+    [ "$#" -gt 0 ] && shift
+    upload_options=("$@")
+    local log=$results/$name.log wrap_words=()
+    [ -n "${wrap:-}" ] && read -ra wrap_words <<<"$wrap" # one word each, no quoting in it
+    if ! "$session" --size "$size" "${session_options[@]}" -- "${wrap_words[@]}" "$upload" \
+        "${upload_options[@]}" >"$log" 2>&1; then
+        echo "bench: the $name run failed; its log:" >&2
+        grep -v '^Block ' "$log" | tail -n 30 >&2
+        exit 1
+    fi
+}
+
+if selected paced-small || selected paced-full; then
+    echo "== paced uploads: wall time over the line time of the bytes both ways (goal <= 1.01)"
+    paced_sizes=()
+    selected paced-small && paced_sizes+=(4081 "$mb_size")
+    selected paced-full && paced_sizes+=("$full_size")
+    for size in "${paced_sizes[@]}"; do
+        upload "paced-$size" "$size" --expect-ok --sim --pace
+        log=$results/paced-$size.log
+        ratio=$(fig "$log" line_ratio)
+        echo "  $size bytes: wall $(fig "$log" wall_s) s, line $(fig "$log" line_s) s" \
+            "($(fig "$log" tx_bytes) bytes out, $(fig "$log" rx_bytes) in)," \
+            "processor $(fig "$log" cpu_s) s"
+        row "Paced upload of $size bytes: wall / line time" "$(calc "$ratio")" "<= 1.01" \
+            "$(calc "$ratio <= 1.01")"
+    done
+fi
+
+if selected unpaced; then
+    echo "== unpaced upload of $full_size bytes (goal: well under 1 s of processor time)"
+    upload unpaced "$full_size" --expect-ok
+    log=$results/unpaced.log
+    cpu=$(fig "$log" cpu_s)
+    echo "  wall $(fig "$log" wall_s) s, user $(fig "$log" cpu_user_s) s," \
+        "system $(fig "$log" cpu_sys_s) s, $(fig "$log" read_calls) port reads"
+    row "Unpaced upload of $full_size bytes: wall time" "$(calc "$(fig "$log" wall_s)") s" \
+        "for the record" 1
+    row "Unpaced upload of $full_size bytes: processor time" "$(calc "$cpu") s" "< 1 s" \
+        "$(calc "$cpu < 1")"
+
+    # The same under GNU time, for the whole process from its start (loading included).
+    wrap="/usr/bin/time -f bench.time_whole=%e_s_wall,_%U_s_user,_%S_s_system,_%M_KiB_peak" \
+        upload unpaced-time "$full_size" --expect-ok
+    echo "  whole process (GNU time): $(sed -n 's/^bench\.time_whole=//p' \
+        "$results/unpaced-time.log" | tr '_' ' ')"
+
+    echo "  callgrind: instructions executed by the tool, whole process"
+    wrap="valgrind --tool=callgrind --callgrind-out-file=$results/callgrind.out" \
+        upload unpaced-callgrind "$full_size" --expect-ok
+    callgrind_annotate --inclusive=no "$results/callgrind.out" >"$results/callgrind-exclusive.txt"
+    callgrind_annotate --inclusive=yes "$results/callgrind.out" >"$results/callgrind-inclusive.txt"
+    # "12,345 (1.23%)  file:function [object]" -> "12,345 (1.23%)  function"
+    tidy() {
+        sed -E -n 's/^( *[0-9,]+ \( *[0-9.]+%\))  (\?\?\?|[^ ]*\.[a-zA-Z]+):(.*)$/\1  \3/p' |
+            sed -E 's/ \[[^]]*\]$//' | cut -c1-100 | sed 's/^/    /'
+    }
+    grep 'PROGRAM TOTALS' "$results/callgrind-exclusive.txt" | sed 's/^ */    /'
+    echo "   inclusive:"
+    grep -E ':(main|UploadImage\(UploadHost&\)|BlockCrc32\(.*\)|_dl_start|CSerial::(Read|Write)\(.*\)) \[' \
+        "$results/callgrind-inclusive.txt" | tidy
+    echo "   exclusive, top 12:"
+    sed -n '/file:function/,$p' "$results/callgrind-exclusive.txt" | tidy | head -n 12
+fi
+
+if selected wait; then
+    echo "== a silent receiver: processor share over the whole wake-up (goal <= 2% of one core)"
+    upload wait 4081 --sim --silent -- --expect "Communication Error"
+    log=$results/wait.log
+    share=$(fig "$log" cpu_share)
+    echo "  wall $(fig "$log" wall_s) s, processor $(fig "$log" cpu_s) s" \
+        "(user $(fig "$log" cpu_user_s), system $(fig "$log" cpu_sys_s))," \
+        "$(fig "$log" read_calls) port reads"
+    row "Silent receiver, 11 wake-up reads: processor share" "$(calc "$share * 100")%" "<= 2%" \
+        "$(calc "$share <= 0.02")"
+fi
+
+if selected memory; then
+    echo "== peak resident memory (goal: under 1 MiB between the smallest and the largest image)"
+    for size in 0 "$mb_size" "$full_size"; do
+        upload "memory-$size" "$size" --expect-ok
+        rss=$(fig "$results/memory-$size.log" max_rss_kib)
+        echo "  $size bytes: $rss KiB"
+        row "Peak resident memory, upload of $size bytes" "$rss KiB" "(below)" 1
+    done
+    small=$(fig "$results/memory-0.log" max_rss_kib)
+    large=$(fig "$results/memory-$full_size.log" max_rss_kib)
+    row "Peak resident memory, $full_size bytes minus 0 bytes" "$((large - small)) KiB" \
+        "< 1024 KiB" "$(calc "$large - $small < 1024")"
+fi
+
+if selected crc; then
+    echo "== CRC-32 throughput"
+    "$build/bench/brisko-bench-crc32" --benchmark_out="$results/crc32.json" --benchmark_out_format=json |
+        tee "$results/crc32.txt"
+    awk '/^BM_(BlockCrc32|ZlibCrc32)\// {
+            for (i = 1; i <= NF; i++) if ($i ~ /\/s$/) { rate = $i; sub(/.*=/, "", rate) }
+            printf "| %s throughput (M, G: 2^20, 2^30 bytes) | %s | for the record | yes |\n", $1, rate
+        }' "$results/crc32.txt" >>"$summary"
+fi
+
+echo "== summary ($summary)"
+cat "$summary"

@@ -397,23 +397,32 @@ BOOL PosixReadFile(HANDLE h, void* buffer, DWORD count, DWORD* received, void*) 
         return n;
     };
 
+    // A raw line with VMIN = VTIME = 0 reads 0 when nothing has arrived (EAGAIN on some
+    // systems); only an error such as EIO, or a hang-up that poll reports, means the device has
+    // gone away.
     ssize_t n = readOnce();
-    if (n < 0 && errno == EAGAIN) {
+    bool gone = n < 0 && errno != EAGAIN;
+    if (n == 0 || (n < 0 && errno == EAGAIN)) {
         // Nothing yet: wait briefly for a first byte so the caller's loop does not spin.
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, kIdleWaitMs) > 0 && (p.revents & POLLIN))
+        const int ready = poll(&p, 1, kIdleWaitMs);
+        if (ready > 0 && (p.revents & POLLIN)) {
             n = readOnce();
+            gone = n < 0 && errno != EAGAIN;
+        }
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            gone = true;
     }
     if (n > 0) {
         if (received != nullptr)
             *received = static_cast<DWORD>(n);
         return kTrue;
     }
-    const bool nothingYet = n < 0 && errno == EAGAIN;
-    if (!nothingYet)
-        port->lineGone = true; // end of file or an I/O error: the device has gone away
+    if (gone)
+        port->lineGone = true;
+    // A line that has gone away reports itself at once, every time: the wait must still pass.
     FinishIdleWait(start);
-    return nothingYet ? kTrue : kFalse;
+    return gone ? kFalse : kTrue;
 }
 
 BOOL PosixWriteFile(HANDLE h, const void* buffer, DWORD count, DWORD* written, void*) {

@@ -54,7 +54,8 @@ FakePlatform::FakePlatform() {
             std::vector<std::uint8_t> piece = std::move(pieces.front());
             pieces.pop_front();
             const DWORD n = std::min<DWORD>(count, static_cast<DWORD>(piece.size()));
-            std::memcpy(buffer, piece.data(), n);
+            if (n > 0)
+                std::memcpy(buffer, piece.data(), n);
             *received = n;
         }
         return BOOL{1};

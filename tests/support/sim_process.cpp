@@ -33,8 +33,9 @@ std::string SimulatorPath() {
 }
 
 SimProcess::SimProcess(std::string portsDir, std::string port, std::vector<std::string> extraArgs) {
-    std::vector<std::string> args{SimulatorPath(), "--ports-dir", std::move(portsDir), "--port",
-                                  std::move(port)};
+    std::vector<std::string> args{SimulatorPath(), "--die-with-parent",
+                                  "--ports-dir",   std::move(portsDir),
+                                  "--port",        std::move(port)};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (std::string& arg : args)

@@ -37,7 +37,8 @@ std::vector<std::uint8_t> PseudoRandomBytes(std::size_t size, unsigned seed) {
 void WriteImageFile(const std::string& path, std::size_t size, unsigned seed) {
     const std::vector<std::uint8_t> bytes = PseudoRandomBytes(size, seed);
     File file = OpenFile(path, "wb");
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+    if ((!bytes.empty() &&
+         std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
         std::fclose(file.release()) != 0)
         throw std::runtime_error("cannot write " + path);
 }

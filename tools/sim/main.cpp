@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     int exitCode = 0;
@@ -23,6 +25,13 @@ int main(int argc, char** argv) {
     sigaddset(&stopping, SIGTERM);
     sigaddset(&stopping, SIGINT);
     sigprocmask(SIG_BLOCK, &stopping, nullptr);
+    if (options->dieWithParent) {
+        // A test that dies must not leave its receiver running and holding its output pipe.
+        const pid_t parent = getppid();
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            return 0;
+    }
 
     std::string error;
     auto port = sim::PtyPort::Open(options->portsDir, options->port, error);

@@ -46,6 +46,9 @@ Faults:
   --fault-dialogues N  faults act only in the first N dialogues (default 0: in all)
   --seed N             seed of the random bytes (default 1)
 
+Other:
+  --die-with-parent    stop (as by SIGTERM) when the process that started it ends
+
 Output, one line each, on standard output:
   READY <link> <slave>
   RX ctrl code=0xCCCC len=N | RX first-block bytes=N crc=ok|bad | RX block n=N bytes=N crc=ok|bad
@@ -74,6 +77,7 @@ enum OptionId {
     kPace,
     kReplyDelay,
     kSeed,
+    kDieWithParent,
     kHelp,
 };
 
@@ -119,6 +123,9 @@ bool Apply(int id, const char* arg, Options& options, int& exitCode) {
         return ReadNumber(arg, 0, kMaxCount, options.exitAfter, exitCode);
     case kSilent:
         options.silent = true;
+        return true;
+    case kDieWithParent:
+        options.dieWithParent = true;
         return true;
     case kAnswerWake:
         return ReadNumber(arg, 1, kMaxCount, options.answerWake, exitCode);
@@ -187,6 +194,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         {"pace", no_argument, nullptr, kPace},
         {"reply-delay", required_argument, nullptr, kReplyDelay},
         {"seed", required_argument, nullptr, kSeed},
+        {"die-with-parent", no_argument, nullptr, kDieWithParent},
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0},
     };

@@ -26,6 +26,7 @@ struct Options {
     bool pace = false;
     int replyDelayMs = 0;
     std::uint64_t seed = 1;
+    bool dieWithParent = false; // stop when the process that started it ends
 };
 
 // Parses argv. Returns nothing when the program should end: after --help (exitCode 0) or on

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -107,8 +108,9 @@ TEST_F(FramesTest, FirstBlockFrameOfAShortImageIsFilledWithErasedFlash) {
     ASSERT_TRUE(file.Open(image.path));
     EXPECT_EQ(link->BuildFirstBlockFrame(file), 3);
 
-    Bytes expected = {0x00, 0x20, 0x00, 0x00, 1, 2, 3};
-    expected.resize(4084, 0xFF);
+    Bytes expected(4084, 0xFF);
+    const std::uint8_t head[] = {0x00, 0x20, 0x00, 0x00, 1, 2, 3};
+    std::copy(std::begin(head), std::end(head), expected.begin());
     const std::uint32_t crc = crc32(crc32(0L, Z_NULL, 0), expected.data(), 4084);
     for (int shift = 24; shift >= 0; shift -= 8)
         expected.push_back(static_cast<std::uint8_t>(crc >> shift));

@@ -12,8 +12,10 @@ constexpr std::size_t kCompactAbove = 64 * 1024; // consumed bytes kept before m
 
 } // namespace
 
+// The byte at index has crossed the line once its own ten bit times have passed too: the first
+// byte of a run ends one byte time after the run starts.
 std::int64_t ReceiveQueue::RunByteNs(const Run& run, std::size_t index) const {
-    return paced_ ? run.startNs + LineTimeNs(static_cast<std::int64_t>(index)) : run.startNs;
+    return paced_ ? run.startNs + LineTimeNs(static_cast<std::int64_t>(index) + 1) : run.startNs;
 }
 
 void ReceiveQueue::Push(const std::uint8_t* data, std::size_t count, std::int64_t readNs) {
@@ -27,7 +29,7 @@ void ReceiveQueue::Push(const std::uint8_t* data, std::size_t count, std::int64_
         runs_.push_back(Run{paced_ ? std::max(readNs, nextSlotNs_) : readNs, count});
     }
     const Run& last = runs_.back();
-    nextSlotNs_ = RunByteNs(last, last.count);
+    nextSlotNs_ = RunByteNs(last, last.count - 1); // the line is free once the last byte is in
 }
 
 std::int64_t ReceiveQueue::ArrivalNs(std::size_t index) const {

@@ -38,7 +38,7 @@ private:
     std::size_t head_ = 0;
     std::deque<Run> runs_;
     std::size_t consumedOfFirstRun_ = 0;
-    std::int64_t nextSlotNs_ = 0; // earliest end of the next byte after the last one received
+    std::int64_t nextSlotNs_ = 0; // when the line is free: the last byte received has crossed it
 };
 
 } // namespace sim

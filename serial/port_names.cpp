@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
-namespace {
-
 std::string PortsDirectory() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     std::string base;
@@ -18,8 +16,6 @@ std::string PortsDirectory() {
     }
     return base + "/brisko-k71/ports";
 }
-
-} // namespace
 
 std::string PortDevicePath(const std::string& name) {
     if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '9')

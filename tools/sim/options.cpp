@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "port_names.h"
+
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -168,15 +170,7 @@ bool Apply(int id, const char* arg, Options& options, int& exitCode) {
 } // namespace
 
 std::string DefaultPortsDir() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config != nullptr && config[0] == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr ? home : "") + "/.config";
-    }
-    return base + "/brisko-k71/ports";
+    return PortsDirectory();
 }
 
 std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {

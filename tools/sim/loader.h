@@ -89,6 +89,8 @@ private:
     bool Answer(Step step, std::uint16_t code, std::int64_t atNs, int block = 0);
     bool AnswerStage2(std::int64_t atNs);
     void SendInfo(std::int64_t atNs);
+    // Applies fault to the answer out (of reply code, at step); false when nothing goes out.
+    bool Spoil(const Fault& fault, Step step, std::uint16_t code, Outgoing& out);
     const Fault* ActiveFault(Step step, int block) const;
     std::int64_t AnswerAtNs(std::int64_t atNs) const;
     void HangUpIn(Step step);

@@ -32,7 +32,14 @@ bool Loader::Answer(Step step, std::uint16_t code, std::int64_t atNs, int block)
         events_.Send(std::move(out));
         return true;
     }
-    switch (fault->kind) {
+    if (!Spoil(*fault, step, code, out))
+        return false;
+    events_.Send(std::move(out));
+    return AnswersRight(fault->kind);
+}
+
+bool Loader::Spoil(const Fault& fault, Step step, std::uint16_t code, Outgoing& out) {
+    switch (fault.kind) {
     case FaultKind::Silent:
         Emit("TX none step=%s why=fault", StepName(step));
         return false;
@@ -40,24 +47,24 @@ bool Loader::Answer(Step step, std::uint16_t code, std::int64_t atNs, int block)
         const auto wrong = static_cast<std::uint16_t>(code + 1);
         out.bytes = ReplyFrame(wrong, 0);
         out.line = Format("TX reply code=0x%04x fault=wrong-code", wrong);
-        break;
+        return true;
     }
     case FaultKind::NonzeroLength:
         out.bytes = ReplyFrame(code, 1);
         out.line += " len=1 fault=nonzero-length";
-        break;
+        return true;
     case FaultKind::Short:
         out.bytes.resize(kShortAnswer);
         out.line += Format(" bytes=%zu fault=short", kShortAnswer);
-        break;
+        return true;
     case FaultKind::Late:
-        out.notBeforeNs += MsToNs(fault->argMs);
-        out.line += Format(" fault=late delay=%d", fault->argMs);
-        break;
+        out.notBeforeNs += MsToNs(fault.argMs);
+        out.line += Format(" fault=late delay=%d", fault.argMs);
+        return true;
     case FaultKind::ExtraByte:
         out.bytes.push_back(kExtraByte);
         out.line += Format(" bytes=%zu fault=extra-byte", out.bytes.size());
-        break;
+        return true;
     case FaultKind::Garbage:
         garbage_ = true;
         events_.StartGarbage();
@@ -66,8 +73,7 @@ bool Loader::Answer(Step step, std::uint16_t code, std::int64_t atNs, int block)
         HangUpIn(step);
         return false;
     }
-    events_.Send(std::move(out));
-    return AnswersRight(fault->kind);
+    return true;
 }
 
 bool Loader::AnswerStage2(std::int64_t atNs) {
@@ -91,36 +97,11 @@ void Loader::SendInfo(std::int64_t atNs) {
                                                                      : 0;
     Outgoing out{InfoReply(length, sent), AnswerAtNs(atNs),
                  Format("TX info len=%u sent=%zu", length, sent)};
+    // The reply has no code or length of its own: wrong-code and nonzero-length are refused for
+    // it by the option parser.
     const Fault* fault = ActiveFault(Step::Info, 0);
-    if (fault != nullptr) {
-        switch (fault->kind) {
-        case FaultKind::Silent:
-            Emit("TX none step=info why=fault");
-            return;
-        case FaultKind::Short:
-            out.bytes.resize(kShortAnswer);
-            out.line += Format(" bytes=%zu fault=short", kShortAnswer);
-            break;
-        case FaultKind::Late:
-            out.notBeforeNs += MsToNs(fault->argMs);
-            out.line += Format(" fault=late delay=%d", fault->argMs);
-            break;
-        case FaultKind::ExtraByte:
-            out.bytes.push_back(kExtraByte);
-            out.line += Format(" bytes=%zu fault=extra-byte", out.bytes.size());
-            break;
-        case FaultKind::Garbage:
-            garbage_ = true;
-            events_.StartGarbage();
-            return;
-        case FaultKind::Hangup:
-            HangUpIn(Step::Info);
-            return;
-        case FaultKind::WrongCode:
-        case FaultKind::NonzeroLength:
-            break; // refused by the option parser
-        }
-    }
+    if (fault != nullptr && !Spoil(*fault, Step::Info, 0, out))
+        return;
     events_.Send(std::move(out));
 }
 

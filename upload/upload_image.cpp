@@ -46,6 +46,13 @@ private:
     void DeviceInformation();
     bool Stage3();
     enum class BlockResult { Acknowledged, NotAcknowledged, ReadError };
+    // Ends the run with the step's message unless its blocks went through.
+    bool BlockStepFailed(BlockResult result, const char* notAcknowledged) {
+        if (result == BlockResult::Acknowledged)
+            return false;
+        Fail(result == BlockResult::ReadError ? "File read error." : notAcknowledged);
+        return true;
+    }
     BlockResult FirstBlock();
     BlockResult BlockLoop();
     void End();
@@ -96,22 +103,10 @@ void UploadRun::Run() {
     DeviceInformation();
     if (!Stage3())
         return Fail("Communication error 2.");
-    switch (FirstBlock()) {
-    case BlockResult::Acknowledged:
-        break;
-    case BlockResult::NotAcknowledged:
-        return Fail("Communication error 3.");
-    case BlockResult::ReadError:
-        return Fail("File read error.");
-    }
-    switch (BlockLoop()) {
-    case BlockResult::Acknowledged:
-        break;
-    case BlockResult::NotAcknowledged:
-        return Fail("Communication error 4.");
-    case BlockResult::ReadError:
-        return Fail("File read error.");
-    }
+    if (BlockStepFailed(FirstBlock(), "Communication error 3."))
+        return;
+    if (BlockStepFailed(BlockLoop(), "Communication error 4."))
+        return;
     End();
 }
 

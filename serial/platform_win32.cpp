@@ -20,7 +20,13 @@ PlatformApi SystemPlatform() {
         return ::ClearCommError(h, errors, static_cast<LPCOMSTAT>(status));
     };
     api.ReadFile = [](HANDLE h, void* buffer, DWORD count, DWORD* received, void* overlapped) {
-        return ::ReadFile(h, buffer, count, received, static_cast<LPOVERLAPPED>(overlapped));
+        const BOOL ok =
+            ::ReadFile(h, buffer, count, received, static_cast<LPOVERLAPPED>(overlapped));
+        // With the port's time-outs a read returns at once: pause after one that found nothing,
+        // so that Read's polling loop does not keep a core busy for its whole time limit.
+        if (count > 0 && (received == nullptr || *received == 0))
+            ::Sleep(1);
+        return ok;
     };
     api.WriteFile = [](HANDLE h, const void* buffer, DWORD count, DWORD* written,
                        void* overlapped) {

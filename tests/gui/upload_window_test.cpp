@@ -59,13 +59,7 @@ private:
 
     QString MakeImage(std::size_t size) {
         const QString path = images.filePath(QStringLiteral("image-%1.bin").arg(size));
-        const std::vector<std::uint8_t> bytes =
-            PseudoRandomBytes(size, static_cast<unsigned>(size));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-            qFatal("cannot write %s", qPrintable(path));
+        WriteImageFile(QFile::encodeName(path).toStdString(), size, static_cast<unsigned>(size));
         return path;
     }
 

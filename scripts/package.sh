@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the Debian package build-package/brisko-k71_<version>_amd64.deb (make package): the
+# programs with Debian's hardening flags, the manual pages and icons, then CPack. Checks the menu
+# entry (desktop-file-validate), the AppStream metadata (appstreamcli) and the package (lintian:
+# any error or warning fails; packaging/lintian.md explains the informational tags left).
+#
+# Usage: scripts/package.sh        Prints the package's path on the last line.
+# Installs nothing: make package runs scripts/install-deps.sh first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build-package
+jobs=$(nproc)
+
+# Dates inside the package (changelog, manual pages, metadata) are the last commit's.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
+
+# The compiler and linker flags Debian builds its own packages with, all hardening on.
+flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+cxxflags="$(flags CXXFLAGS) $(flags CPPFLAGS)"
+cflags="$(flags CFLAGS) $(flags CPPFLAGS)"
+ldflags=$(flags LDFLAGS)
+
+echo "== build ($build)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISKO_PACKAGE=ON \
+    -DBRISKO_BUILD_TESTS=OFF -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_C_FLAGS="$cflags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+echo "== menu entry and metadata"
+desktop-file-validate packaging/brisko-k71.desktop
+appstreamcli validate --no-net --pedantic "$build"/packaging/staged/*.metainfo.xml
+
+echo "== package"
+rm -f "$build"/*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/*.deb)
+dpkg-deb --info "$deb" | sed -n '/^ Package:/,$p'
+dpkg-deb --contents "$deb" | awk '{ print "  " $1, $3, $6 }'
+
+echo "== lintian"
+lintian --fail-on error,warning --display-info\
+    "$deb"
+echo "package: $deb ($(stat -c %s "$deb") bytes)"

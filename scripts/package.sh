@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/brisko-k71_<version>_amd64.deb (make package): the
 # programs with Debian's hardening flags, the manual pages and icons, then CPack. Checks the menu
-# entry (desktop-file-validate), the AppStream metadata (appstreamcli) and the package (lintian:
-# any error or warning fails; packaging/lintian.md explains the informational tags left).
+# entry (desktop-file-validate) and the AppStream metadata with it (appstreamcli validate-tree)
+# as the package installs them, and the package itself (lintian: any error or warning fails).
 #
 # Usage: scripts/package.sh        Prints the package's path on the last line.
 # Installs nothing: make package runs scripts/install-deps.sh first.
@@ -27,18 +27,19 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISKO_PACKAGE=ON \
     -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j "$jobs"
 
-echo "== menu entry and metadata"
-desktop-file-validate packaging/brisko-k71.desktop
-appstreamcli validate --no-net --pedantic "$build"/packaging/staged/*.metainfo.xml
-
 echo "== package"
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/*.deb)
-dpkg-deb --info "$deb" | sed -n '/^ Package:/,$p'
+dpkg-deb --info "$deb" | sed -n '/^ [A-Z][A-Za-z-]*:/,$p'
 dpkg-deb --contents "$deb" | awk '{ print "  " $1, $3, $6 }'
 
+echo "== menu entry and metadata, as installed"
+tree=$(ls -d "$build"/_CPack_Packages/Linux/DEB/*/)
+desktop-file-validate "$tree"usr/share/applications/*.desktop
+appstreamcli validate-tree --no-net --pedantic "$tree"
+
 echo "== lintian"
-lintian --fail-on error,warning --display-info\
-    "$deb"
+lintian --fail-on error,warning --display-info "$deb"
+echo "lintian: no errors, no warnings"
 echo "package: $deb ($(stat -c %s "$deb") bytes)"

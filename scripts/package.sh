@@ -4,7 +4,10 @@
 # entry (desktop-file-validate) and the AppStream metadata with it (appstreamcli validate-tree)
 # as the package installs them, and the package itself (lintian: any error or warning fails).
 #
-# Usage: scripts/package.sh        Prints the package's path on the last line.
+# Then the Windows zip (scripts/package-windows.sh), which stays off until the Windows programs
+# are built.
+#
+# Usage: scripts/package.sh
 # Installs nothing: make package runs scripts/install-deps.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,3 +46,6 @@ echo "== lintian"
 lintian --fail-on error,warning --display-info "$deb"
 echo "lintian: no errors, no warnings"
 echo "package: $deb ($(stat -c %s "$deb") bytes)"
+
+# The Windows zip beside it, once the Windows programs are built.
+scripts/package-windows.sh

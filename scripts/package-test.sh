@@ -45,11 +45,15 @@ desktop_session() {
         done
     fi
     if kill -0 "$program_pid" 2>/dev/null; then
-        echo "package test: the desktop program did not end when its window was closed" >&2
+        [ -n "$window" ] &&
+            echo "package test: the desktop program did not end when its window was closed" >&2
         kill "$program_pid"
+        wait "$program_pid" 2>/dev/null || true
+        status=1
+    elif ! wait "$program_pid"; then
+        echo "package test: the desktop program ended with status $?" >&2
         status=1
     fi
-    wait "$program_pid" || { echo "package test: the desktop program ended with $?" >&2; status=1; }
     kill "$wm_pid" 2>/dev/null || true
     wait "$wm_pid" 2>/dev/null || true
     return "$status"

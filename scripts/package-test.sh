@@ -50,9 +50,11 @@ desktop_session() {
         kill "$program_pid"
         wait "$program_pid" 2>/dev/null || true
         status=1
-    elif ! wait "$program_pid"; then
-        echo "package test: the desktop program ended with status $?" >&2
-        status=1
+    else
+        wait "$program_pid" || {
+            echo "package test: the desktop program ended with status $?" >&2
+            status=1
+        }
     fi
     kill "$wm_pid" 2>/dev/null || true
     wait "$wm_pid" 2>/dev/null || true

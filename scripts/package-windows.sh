@@ -8,7 +8,7 @@
 # scripts/package.sh runs it after the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=build-package
+out="build-package"
 builds=("${WIN64_BUILD:-build-win64}" "${WIN32_BUILD:-build-win32}")
 arches=(win64 win32)
 programs=(brisko-k71 brisko-k71-flash)
@@ -74,7 +74,7 @@ for exe in win64/brisko-k71.exe win64/brisko-k71-flash.exe win32/brisko-k71.exe 
     file -b "$stage/$name/$exe" | grep -qF "$(kind "$exe")" ||
         fail "$exe is '$(file -b "$stage/$name/$exe")', not '$(kind "$exe")'"
     # Every DLL it imports must come with Windows: the zip holds no others.
-    objdump -p "$stage/$name/$exe" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' |
+    objdump -p "$stage/$name/$exe" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]' |
         grep -Ev "$system_dlls" && fail "$exe needs the DLLs above, which Windows lacks"
     echo "  $exe: $(kind "$exe"), Windows' own DLLs only"
 done

@@ -11,7 +11,7 @@
 # Installs nothing: make package runs scripts/install-deps.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-package
+build="build-package"
 jobs=$(nproc)
 
 # Dates inside the package (changelog, manual pages, metadata) are the last commit's.

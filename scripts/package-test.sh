@@ -123,6 +123,7 @@ metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' "$work/files") ||
     fail "no AppStream metadata installed"
 grep -q '<launchable type="desktop-id">brisko-k71.desktop</launchable>' "$metainfo" ||
     fail "$metainfo does not launch brisko-k71.desktop"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "$metainfo has no release $version"
 echo "  $(grep -c . "$work/files") paths, $(stat -c %s "$deb") bytes"
 
 echo "== run the installed programs"

@@ -132,8 +132,8 @@ for program in $programs; do
     [ "$program" = brisko-k71 ] && continue # no command line: started on the X server below
     [ "$(/usr/bin/"$program" --version | head -n 1)" = "$program $version" ] ||
         fail "$program --version says '$(/usr/bin/"$program" --version | head -n 1)'"
-    /usr/bin/"$program" --help | head -n 1 | grep -q "^Usage: $program " ||
-        fail "$program --help does not start with its usage"
+    /usr/bin/"$program" --help >"$work/help" || fail "$program --help ended with $?"
+    grep -q "^Usage: $program " "$work/help" || fail "$program --help shows no usage line"
     [ -e "/usr/share/man/man1/$program.1.gz" ] || fail "$program has no manual page"
     echo "  $program: --version \"$program $version\", --help, manual page"
 done

@@ -158,7 +158,11 @@ if grep -qx /usr/bin/brisko-k71-flash "$work/files"; then
     grep -q '^READY ' "$work/sim.log" || fail "the installed simulator did not start"
     # The flasher opens COM3 through the same ports directory as the desktop program.
     XDG_CONFIG_HOME=$work/home/.config timeout 60 /usr/bin/brisko-k71-flash --port COM3 \
-        "$work/image.bin" || fail "brisko-k71-flash ended with $?"
+        "$work/image.bin" >"$work/flash.log" 2>&1 || {
+        status=$?
+        cat "$work/flash.log" >&2
+        fail "brisko-k71-flash ended with $status"
+    }
     wait "$sim_pid" || fail "the simulator ended with $?: $(grep VERDICT "$work/sim.log")"
     grep -q '^VERDICT OK ' "$work/sim.log" || fail "the simulator's verdict: $(cat "$work/sim.log")"
     cmp "$work/image.bin" "$work/received.bin" || fail "the receiver's copy differs"

@@ -59,7 +59,11 @@ protected:
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         if (const char* file = TimesFile()) {
             std::ofstream out(file, std::ios::app);
-            out << label << '\t' << (log.empty() ? "" : log.back()) << '\t' << took.count() << '\n';
+            // A run that ends in an error box leaves the log empty: the box's text stands there.
+            const std::string last = !log.empty()          ? log.back()
+                                     : !host.boxes.empty() ? host.boxes.back()
+                                                           : "";
+            out << label << '\t' << last << '\t' << took.count() << '\n';
         }
         return log;
     }

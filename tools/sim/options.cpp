@@ -45,6 +45,9 @@ Faults:
             extra-byte      the right answer and one byte more
             garbage         random bytes without end from there on
             hangup          close the line and exit (block steps: in the middle of the frame)
+            twice           the right answer twice, back to back in one write
+            hangup-after    the right answer, then close the line and exit once the host
+                            has read it
       At stage2 the fault acts on reply 0x0000 (silent and short also drop the device
       information reply); at info on the device information reply.
   --fault-dialogues N  faults act only in the first N dialogues (default 0: in all)

@@ -11,6 +11,7 @@ packages=(
     valgrind time
     fonts-dejavu-extra
     xdotool openbox
+    libcli11-dev nlohmann-json3-dev
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

@@ -2,6 +2,7 @@
 
 #include "upload_image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -37,7 +38,7 @@ std::string ProgressLine(const PortRun& run, FlashClock::time_point now, std::si
     } else if (run.Waking()) {
         std::snprintf(text, sizeof text,
                       "waiting for the receiver to be switched on (wake-up attempt %d of %d)",
-                      run.WakeAttempts(), static_cast<int>(kWakeAttempts));
+                      std::max(run.WakeAttempts(), 1), static_cast<int>(kWakeAttempts));
         line += text;
     } else if (!run.Established()) {
         line += run.Log().empty() ? "opening the port" : run.Log().back();

@@ -1,19 +1,23 @@
 // brisko-bench-flash: brisko-k71-flash against several simulated receivers at once, and what it
 // cost.
 //
-// Usage: brisko-bench-flash --ports N --size BYTES [--pace]
+// Usage: brisko-bench-flash --ports N --size BYTES [--pace] [--silent PORT]
 //
 // Writes an image of BYTES pseudo-random bytes, starts one brisko-k71-sim on each of COM1 to COMN
 // of a private port mapping (paced like a 115200 baud line with --pace), runs
 // `brisko-k71-flash --json -p COM1 ... -p COMN IMAGE` and checks that every receiver holds the
-// image byte for byte. Prints one "bench.<name>=<value>" line per figure:
+// image byte for byte; with --silent PORT that receiver never answers, and must end with
+// "Communication Error" after the whole wake-up while the others finish. Prints one
+// "bench.<name>=<value>" line per figure:
+//   port.COMn.result        its last log line
 //   port.COMn.wall_s        the port's time from its first write to its last log line
 //   port.COMn.line_s        line time of the bytes both ways at 115200 baud, 10 bits a byte
 //   port.COMn.line_ratio    wall_s / line_s
 //   worst_line_ratio        the largest of them
 //   run_wall_s              the whole run of the flasher, start to exit
 //   cpu_user_s, cpu_sys_s, cpu_s   processor time of the flasher and its workers (wait4)
-// Exit status 0 when every port ended "Done." with its image delivered, 1 otherwise.
+// Exit status 0 when every port ended "Done." with its image delivered (the silent one
+// "Communication Error"), 1 otherwise.
 #include "sim_process.h"
 #include "temp_file.h"
 #include "temp_ports.h"
@@ -48,7 +52,7 @@ double LineSeconds(std::uint64_t bytes) {
     return static_cast<double>(bytes) * 10.0 / 115200.0;
 }
 
-int Run(int ports, std::size_t size, bool pace) {
+int Run(int ports, std::size_t size, bool pace, const std::string& silent) {
     TempPortsDir dir; // XDG_CONFIG_HOME for the flasher
     const std::string image = dir.Root() + "/image.bin";
     WriteImageFile(image, size, static_cast<unsigned>(size));
@@ -60,6 +64,8 @@ int Run(int ports, std::size_t size, bool pace) {
         std::vector<std::string> options = {"--out", dir.Root() + "/received-" + port + ".bin"};
         if (pace)
             options.push_back("--pace");
+        if (port == silent)
+            options.push_back("--silent");
         sims.push_back(std::make_unique<SimProcess>(dir.PortsDir(), port, options));
         args.insert(args.end(), {"-p", port});
     }
@@ -109,7 +115,9 @@ int Run(int ports, std::size_t size, bool pace) {
     const double runWall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    // 5: no answer to the wake-up, the status of a run whose one failure is the silent receiver.
+    const int expected_status = silent.empty() ? 0 : 5;
+    bool ok = WIFEXITED(status) && WEXITSTATUS(status) == expected_status;
     double worst = 0;
     std::size_t start_at = 0;
     for (std::size_t nl; (nl = json.find('\n', start_at)) != std::string::npos; start_at = nl + 1) {
@@ -119,6 +127,14 @@ int Run(int ports, std::size_t size, bool pace) {
         const double line = LineSeconds(j.at("bytes_out").get<std::uint64_t>() +
                                         j.at("bytes_in").get<std::uint64_t>());
         const double ratio = line > 0 ? wall / line : 0;
+        if (port == silent) {
+            std::printf("bench.port.%s.result=%s\n", port.c_str(),
+                        j.at("message").get<std::string>().c_str());
+            std::printf("bench.port.%s.seconds=%.6f\n", port.c_str(),
+                        j.at("seconds").get<double>());
+            ok = ok && j.at("result") == "no-answer";
+            continue;
+        }
         worst = std::max(worst, ratio);
         std::printf("bench.port.%s.result=%s\n", port.c_str(),
                     j.at("message").get<std::string>().c_str());
@@ -132,6 +148,8 @@ int Run(int ports, std::size_t size, bool pace) {
         expected.resize(4080, 0xFF);
     for (int n = 1; n <= ports; ++n) {
         sims[static_cast<std::size_t>(n - 1)]->Stop();
+        if ("COM" + std::to_string(n) == silent)
+            continue;
         const std::string received = dir.Root() + "/received-COM" + std::to_string(n) + ".bin";
         const bool same =
             access(received.c_str(), R_OK) == 0 && ReadWholeFile(received) == expected;
@@ -155,6 +173,7 @@ int main(int argc, char** argv) {
     std::size_t size = 0;
     bool pace = false;
     bool sizeGiven = false;
+    std::string silent;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--ports" && i + 1 < argc) {
@@ -162,6 +181,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--size" && i + 1 < argc) {
             size = std::strtoull(argv[++i], nullptr, 10);
             sizeGiven = true;
+        } else if (arg == "--silent" && i + 1 < argc) {
+            silent = argv[++i];
         } else if (arg == "--pace") {
             pace = true;
         } else {
@@ -170,11 +191,12 @@ int main(int argc, char** argv) {
         }
     }
     if (ports < 1 || ports > 4 || !sizeGiven) {
-        std::fprintf(stderr, "usage: %s --ports 1..4 --size BYTES [--pace]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --ports 1..4 --size BYTES [--pace] [--silent PORT]\n",
+                     argv[0]);
         return 2;
     }
     try {
-        return Run(ports, size, pace);
+        return Run(ports, size, pace, silent);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "brisko-bench-flash: %s\n", e.what());
         return 1;

@@ -9,8 +9,9 @@
 #   wait         processor time while the receiver stays silent through the wake-up (22 s)
 #   memory       peak resident memory of uploads of 0 bytes, 1 MB and 2,465,791 bytes
 #   crc          BlockCrc32 beside zlib's crc32 (Google Benchmark)
-#   flash        brisko-k71-flash: four paced receivers at once (300,000 bytes each), and an
-#                unpaced 2,465,791-byte upload beside the core's (about 30 seconds)
+#   flash        brisko-k71-flash: four paced receivers at once (300,000 bytes each), the same
+#                with one of them silent, and an unpaced 2,465,791-byte upload beside the core's
+#                (about a minute)
 #   quick        everything but the paced 2,465,791-byte upload
 #   all          everything (the default)
 #
@@ -218,6 +219,19 @@ if selected flash; then
         "<= 1.01" "$(calc "$worst <= 1.01")"
     row "Flasher, 4 paced ports of $flash_size bytes: processor time, whole run" \
         "$(calc "$(fig "$log" cpu_s)") s" "for the record" 1
+
+    echo "== brisko-k71-flash: the same with COM2 silent (the others must not be slowed)"
+    log=$results/flash-silent.log
+    if ! "$flash" --ports 4 --size "$flash_size" --pace --silent COM2 >"$log" 2>&1; then
+        echo "bench: the run with a silent receiver failed; its log:" >&2
+        tail -n 30 "$log" >&2
+        exit 1
+    fi
+    worst=$(fig "$log" worst_line_ratio)
+    echo "  COM2: $(fig "$log" port.COM2.result) after $(fig "$log" port.COM2.seconds) s;" \
+        "the others' worst ratio $worst; processor $(fig "$log" cpu_s) s"
+    row "Flasher, 4 paced ports, COM2 silent: worst wall / line time of the others" \
+        "$(calc "$worst")" "<= 1.01" "$(calc "$worst <= 1.01")"
 
     echo "== brisko-k71-flash beside the core: one unpaced upload of $full_size bytes"
     log=$results/flash-unpaced.log

@@ -15,7 +15,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(BUILD)/app/brisko-k71
+	$(BUILD)/app/qt/brisko-k71
 
 test: deps
 	scripts/test.sh

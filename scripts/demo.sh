@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
-program=$build/app/brisko-k71
+program=$build/app/qt/brisko-k71
 simulator=$build/tools/brisko-k71-sim
 for executable in "$program" "$simulator"; do
     if [ ! -x "$executable" ]; then

@@ -2,6 +2,7 @@
 // needs from the window that runs it.
 #pragma once
 
+#include "upload_guard.h"
 #include "upload_host.h"
 
 #include <QWidget>
@@ -48,10 +49,8 @@ protected:
 
 private:
     std::unique_ptr<Ui::TFMain> ui;
-    // An upload is running: it holds this thread except at its message processing.
-    bool uploading = false;
-    // The window was asked to close while an upload ran; it closes when the upload returns.
-    bool closeRequested = false;
+    // One upload at a time; a close asked for during an upload waits for its end.
+    UploadGuard guard;
 };
 
 // The one main window, from the start of its creation to the end of the run.

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "error_box.h"
 #include "file_open_dialog.h"
+#include "port_choice.h"
 #include "radio_group.h"
 #include "ui_TFMAIN.h"
 #include "upload_image.h"
@@ -18,23 +19,10 @@ TFMain* FMain = nullptr;
 namespace {
 
 constexpr QPoint kDesignedPosition(317, 136); // screen pixels
-constexpr std::uint8_t kStartPort = 2;        // COM3
 
 constexpr Qt::WindowFlags kTitleBarButtons =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
-
-// Clears a flag when the scope ends, however it ends.
-class ClearOnExit {
-public:
-    explicit ClearOnExit(bool& flag) : flag(flag) {}
-    ~ClearOnExit() { flag = false; }
-    ClearOnExit(const ClearOnExit&) = delete;
-    ClearOnExit& operator=(const ClearOnExit&) = delete;
-
-private:
-    bool& flag;
-};
 
 } // namespace
 
@@ -64,35 +52,24 @@ TFMain::~TFMain() {
 
 void TFMain::FormCreate() {
     portIndex = kStartPort;
-    setWindowTitle(QStringLiteral("Brisko K71 0.2"));
+    setWindowTitle(QString::fromLatin1(kMainCaption));
 }
 
 void TFMain::btnSettingsClick() {
-    FSettings->rComm->setItemIndex(portIndex);
+    FSettings->rComm->setItemIndex(ItemIndexForPort(portIndex));
     FSettings->exec(); // whatever closes the dialog, the selection is taken
-    portIndex = static_cast<std::uint8_t>(FSettings->rComm->ItemIndex());
+    portIndex = PortForItemIndex(FSettings->rComm->ItemIndex());
 }
 
 void TFMain::btnSendClick() {
-    // A press handled at the message processing inside a running upload would start a second
-    // upload on the same port, its frames interleaved with this one's: it is ignored.
-    if (uploading)
-        return;
-    uploading = true;
-    {
-        ClearOnExit busy(uploading);
-        UploadImage(*this);
-    }
-    if (closeRequested) {
-        closeRequested = false;
+    guard.Run([this] { UploadImage(*this); });
+    if (guard.TakeDeferredClose())
         close();
-    }
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {
-    if (uploading) {
+    if (!guard.AllowClose()) {
         // The upload goes on to its end; the window closes after it (btnSendClick).
-        closeRequested = true;
         event->ignore();
         return;
     }

@@ -70,11 +70,11 @@ Outcome ClassifyRun(const std::vector<std::string>& log, const std::vector<std::
         return Outcome::NoAnswer;
     if (last == "Cannot open file." || last == "File size error.")
         return Outcome::BadImage;
-    if (last.rfind("Communication error ", 0) == 0 || last == "File read error.")
-        return Outcome::CommunicationError;
     if (std::find(boxes.begin(), boxes.end(), "Port Error.") != boxes.end())
         return Outcome::PortError;
-    return Outcome::Lost;
+    // Any other last line is a step that failed after the size check ("Communication error 1."
+    // to "4.", "File read error."): the receiver may have taken part of the image.
+    return log.empty() ? Outcome::Lost : Outcome::CommunicationError;
 }
 
 std::string ExitStatusTable() {

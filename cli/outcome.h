@@ -34,7 +34,8 @@ Outcome Worst(const std::vector<Outcome>& outcomes);
 // were never written to.
 const std::vector<Outcome>& WorstFirst();
 
-// The outcome of a run that ended by itself, from its last log line and its error boxes.
+// The outcome of a run that ended by itself, from its last log line and its error boxes. A last
+// line that is none of the known ones counts as a communication error.
 Outcome ClassifyRun(const std::vector<std::string>& log, const std::vector<std::string>& boxes);
 
 // The exit-status table as --help shows it.

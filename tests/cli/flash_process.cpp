@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
@@ -18,21 +19,45 @@ std::string FlashPath() {
     return BRISKO_FLASH_PATH;
 }
 
-FlashProcess::FlashProcess(std::vector<std::string> args) {
+FlashProcess::FlashProcess(std::vector<std::string> args, const Setup& setup) {
     args.insert(args.begin(), FlashPath());
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<std::string> env = setup.env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& mine : setup.env)
+            replaced = replaced || mine.rfind(name, 0) == 0;
+        if (!replaced)
+            env.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
     int out[2];
     int err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+    if (setup.terminal) {
+        // The master end reads what the program writes to its terminal.
+        if (openpty(&out[0], &out[1], nullptr, nullptr, nullptr) != 0)
+            throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
+        fcntl(out[0], F_SETFD, FD_CLOEXEC);
+        fcntl(out[1], F_SETFD, FD_CLOEXEC);
+    } else if (pipe2(out, O_CLOEXEC) != 0) {
+        throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+    }
+    if (pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
@@ -71,6 +96,7 @@ bool FlashProcess::Pump(int timeoutMs) {
         if (n < 0 && errno == EINTR)
             continue;
         std::string& text = p.fd == outFd_ ? out_ : err_;
+        // A terminal's master end reports EIO, not end of file, once the program has gone.
         if (n > 0) {
             text.append(buffer, static_cast<std::size_t>(n));
             continue;
@@ -117,8 +143,9 @@ std::vector<std::string> FlashProcess::OutLines() const {
     return lines;
 }
 
-FlashResult RunFlash(const std::vector<std::string>& args, int timeoutMs) {
-    FlashProcess flash(args);
+FlashResult RunFlash(const std::vector<std::string>& args, int timeoutMs,
+                     const FlashProcess::Setup& setup) {
+    FlashProcess flash(args, setup);
     const int status = flash.Wait(timeoutMs);
     return {status, flash.Out(), flash.Err(), flash.OutLines()};
 }

@@ -9,8 +9,13 @@ std::string FlashPath();
 
 class FlashProcess {
 public:
+    struct Setup {
+        bool terminal = false;        // standard output on a pseudo-terminal instead of a pipe
+        std::vector<std::string> env; // "NAME=value" set on top of the inherited environment
+    };
     // Starts brisko-k71-flash with args; it inherits the environment (XDG_CONFIG_HOME).
-    explicit FlashProcess(std::vector<std::string> args);
+    explicit FlashProcess(std::vector<std::string> args) : FlashProcess(std::move(args), Setup{}) {}
+    FlashProcess(std::vector<std::string> args, const Setup& setup);
     ~FlashProcess(); // kills it if it still runs
     FlashProcess(const FlashProcess&) = delete;
     FlashProcess& operator=(const FlashProcess&) = delete;
@@ -44,4 +49,5 @@ struct FlashResult {
     std::string err;
     std::vector<std::string> lines;
 };
-FlashResult RunFlash(const std::vector<std::string>& args, int timeoutMs = 60'000);
+FlashResult RunFlash(const std::vector<std::string>& args, int timeoutMs = 60'000,
+                     const FlashProcess::Setup& setup = {});

@@ -38,6 +38,11 @@ TEST(FlashOutcome, ALogReadsAsItsOutcome) {
         EXPECT_EQ(ClassifyRun({"Please turn ON the IRD", "Communication established", step}, {}),
                   Outcome::CommunicationError)
             << step;
+    // A failure line this program does not know yet is still a failure after the wake-up.
+    EXPECT_EQ(ClassifyRun({"Please turn ON the IRD", "Communication established", "Block 3",
+                           "Some new failure."},
+                          {}),
+              Outcome::CommunicationError);
     EXPECT_EQ(ClassifyRun({"Cannot open file."}, {}), Outcome::BadImage);
     EXPECT_EQ(ClassifyRun({"File size error."}, {}), Outcome::BadImage);
     EXPECT_EQ(ClassifyRun(L{}, {"Could not create handle", "Port Error."}), Outcome::PortError);

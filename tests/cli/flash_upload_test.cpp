@@ -60,6 +60,46 @@ TEST_F(FlashUploadTest, FourPortsAtOnceEachReceiveTheImage) {
         ExpectReceived(port, image);
 }
 
+// Drops the carriage returns that a terminal adds before each newline.
+std::string WithoutReturns(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+TEST_F(FlashUploadTest, OnATerminalEachPortHasALiveLine) {
+    StartSim("COM1");
+    StartSim("COM2");
+    const std::string image = MakeImage(kImageSize);
+
+    const FlashResult run = RunFlash({"-p", "COM1", "-p", "COM2", image}, 60'000,
+                                     {.terminal = true, .env = {"TERM=xterm"}});
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string out = WithoutReturns(run.out);
+    // Redrawn in place: up over the live lines, each cleared before it is written again.
+    EXPECT_NE(out.find("\x1b[1A"), std::string::npos);
+    EXPECT_NE(out.find("\x1b[2KCOM1  block 7 of 7  [####################]"), std::string::npos);
+    EXPECT_NE(out.find("\x1b[2KCOM2  Done.  ("), std::string::npos);
+    // The blocks show in the live lines only; the other log lines scroll above them.
+    EXPECT_EQ(out.find("COM1: Block 1"), std::string::npos);
+    EXPECT_NE(out.find("COM1: Communication established\n"), std::string::npos);
+    EXPECT_NE(out.find("COM2: Done.\n"), std::string::npos);
+}
+
+TEST_F(FlashUploadTest, ADumbTerminalGetsPlainLines) {
+    StartSim("COM1");
+    const std::string image = MakeImage(kImageSize);
+
+    const FlashResult run =
+        RunFlash({"-p", "COM1", image}, 60'000, {.terminal = true, .env = {"TERM=dumb"}});
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string expected;
+    for (const std::string& line : EstablishedLog(kProgressLines, "Done."))
+        expected += line + "\n";
+    EXPECT_EQ(WithoutReturns(run.out), expected);
+}
+
 struct Fault {
     std::string name;
     std::vector<std::string> sim; // options of the faulty receiver
@@ -92,10 +132,13 @@ TEST_P(OneOfFourFaulty, TheOthersFinishAndTheWorstResultSetsTheStatus) {
         if (port == "COM2") {
             EXPECT_EQ(j.at("exit_status"), fault.status);
             EXPECT_EQ(j.at("message"), fault.last);
-            if (fault.status == 5)
+            if (fault.status == 5) {
                 EXPECT_EQ(j.at("log"), Lines({"Please turn ON the IRD", fault.last}));
-            else
+                EXPECT_EQ(j.at("wake_attempts"), 11);
+            } else {
+                EXPECT_EQ(j.at("wake_attempts"), 1);
                 EXPECT_EQ(j.at("log"), EstablishedLog(fault.progress, fault.last));
+            }
         } else {
             EXPECT_EQ(j.at("result"), "done") << port;
             EXPECT_EQ(j.at("log"), EstablishedLog(kProgressLines, "Done.")) << port;

@@ -21,8 +21,7 @@ std::optional<int> ParseOptions(int argc, char** argv, FlashOptions& options) {
     app.add_flag("--json", options.json,
                  "one JSON object per port on standard output, for logs and dashboards");
     app.add_flag("-q,--quiet", options.quiet, "only the result line per port");
-    auto* image =
-        app.add_option("IMAGE", options.image, "the image file to write")->type_name("IMAGE");
+    auto* image = app.add_option("IMAGE", options.image, "the image file to write")->type_name("");
     image->excludes(list);
     app.footer(ExitStatusTable());
 

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#ifdef __linux__
 #include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,8 +61,10 @@ struct Worker {
                              pid_t parent) {
     wakeFd = -1;
     std::signal(SIGPIPE, SIG_IGN);
+#ifdef __linux__
     // A parent that dies (even by SIGKILL) stops its workers the way Ctrl+C does.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
     if (getppid() != parent)
         stopRequested = 1;
     RunWorker(port, image,

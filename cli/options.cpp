@@ -3,6 +3,13 @@
 #include "outcome.h"
 
 #include <CLI/CLI.hpp>
+#include <brisko_version.h>
+
+namespace {
+
+constexpr const char* kFlashVersion = "brisko-k71-flash " BRISKO_K71_VERSION;
+
+} // namespace
 
 std::optional<int> ParseOptions(int argc, char** argv, FlashOptions& options) {
     CLI::App app{"Writes a software image into one or more receivers through their serial ports,\n"

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-inline constexpr const char* kFlashVersion = "brisko-k71-flash 0.2";
-
 struct FlashOptions {
     std::vector<std::string> ports; // in the order given; COM3 when none is given
     bool listPorts = false;

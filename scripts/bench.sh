@@ -9,6 +9,9 @@
 #   wait         processor time while the receiver stays silent through the wake-up (22 s)
 #   memory       peak resident memory of uploads of 0 bytes, 1 MB and 2,465,791 bytes
 #   crc          BlockCrc32 beside zlib's crc32 (Google Benchmark)
+#   flash        brisko-k71-flash: four paced receivers at once (300,000 bytes each), the same
+#                with one of them silent, and an unpaced 2,465,791-byte upload beside the core's
+#                (about a minute)
 #   quick        everything but the paced 2,465,791-byte upload
 #   all          everything (the default)
 #
@@ -39,7 +42,7 @@ selected() {
 }
 for s in "${sections[@]}"; do
     case "$s" in
-    all | quick | paced | paced-small | unpaced | wait | memory | crc) ;;
+    all | quick | paced | paced-small | unpaced | wait | memory | crc | flash) ;;
     *)
         echo "bench: unknown section '$s' (see the head of $0)" >&2
         exit 2
@@ -51,8 +54,9 @@ echo "== build ($build, Release)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRISKO_BUILD_BENCH=ON \
     -DBRISKO_BUILD_APP=OFF -DBRISKO_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target brisko-bench-upload brisko-bench-session \
-    brisko-bench-crc32 brisko-k71-sim >/dev/null
+    brisko-bench-crc32 brisko-bench-flash brisko-k71-sim >/dev/null
 session=$build/bench/brisko-bench-session
+flash=$build/bench/brisko-bench-flash
 upload=$build/bench/brisko-bench-upload
 
 rm -rf "$results"
@@ -193,6 +197,58 @@ if selected crc; then
             for (i = 1; i <= NF; i++) if ($i ~ /\/s$/) { rate = $i; sub(/.*=/, "", rate) }
             printf "| %s throughput (M, G: 2^20, 2^30 bytes) | %s | for the record | yes |\n", $1, rate
         }' "$results/crc32.txt" >>"$summary"
+fi
+
+if selected flash; then
+    flash_size=300000
+    echo "== brisko-k71-flash: four receivers paced at 115200 baud at once, $flash_size bytes each"
+    log=$results/flash-paced.log
+    if ! "$flash" --ports 4 --size "$flash_size" --pace >"$log" 2>&1; then
+        echo "bench: the four-port flash run failed; its log:" >&2
+        tail -n 30 "$log" >&2
+        exit 1
+    fi
+    for n in 1 2 3 4; do
+        echo "  COM$n: wall $(fig "$log" "port.COM$n.wall_s") s," \
+            "line $(fig "$log" "port.COM$n.line_s") s, ratio $(fig "$log" "port.COM$n.line_ratio")"
+    done
+    worst=$(fig "$log" worst_line_ratio)
+    echo "  whole run $(fig "$log" run_wall_s) s, processor $(fig "$log" cpu_s) s" \
+        "(user $(fig "$log" cpu_user_s), system $(fig "$log" cpu_sys_s))"
+    row "Flasher, 4 paced ports of $flash_size bytes: worst wall / line time" "$(calc "$worst")" \
+        "<= 1.01" "$(calc "$worst <= 1.01")"
+    row "Flasher, 4 paced ports of $flash_size bytes: processor time, whole run" \
+        "$(calc "$(fig "$log" cpu_s)") s" "for the record" 1
+
+    echo "== brisko-k71-flash: the same with COM2 silent (the others must not be slowed)"
+    log=$results/flash-silent.log
+    if ! "$flash" --ports 4 --size "$flash_size" --pace --silent COM2 >"$log" 2>&1; then
+        echo "bench: the run with a silent receiver failed; its log:" >&2
+        tail -n 30 "$log" >&2
+        exit 1
+    fi
+    worst=$(fig "$log" worst_line_ratio)
+    echo "  COM2: $(fig "$log" port.COM2.result) after $(fig "$log" port.COM2.seconds) s;" \
+        "the others' worst ratio $worst; processor $(fig "$log" cpu_s) s"
+    row "Flasher, 4 paced ports, COM2 silent: worst wall / line time of the others" \
+        "$(calc "$worst")" "<= 1.01" "$(calc "$worst <= 1.01")"
+
+    echo "== brisko-k71-flash beside the core: one unpaced upload of $full_size bytes"
+    log=$results/flash-unpaced.log
+    if ! "$flash" --ports 1 --size "$full_size" >"$log" 2>&1; then
+        echo "bench: the unpaced flash run failed; its log:" >&2
+        tail -n 30 "$log" >&2
+        exit 1
+    fi
+    upload flash-core "$full_size" --expect-ok
+    core=$results/flash-core.log
+    echo "  flasher: port $(fig "$log" port.COM1.wall_s) s, whole run $(fig "$log" run_wall_s) s," \
+        "processor $(fig "$log" cpu_s) s"
+    echo "  core:    upload $(fig "$core" wall_s) s, processor $(fig "$core" cpu_s) s"
+    row "Flasher, unpaced $full_size bytes: port time (core: $(calc "$(fig "$core" wall_s)") s)" \
+        "$(calc "$(fig "$log" port.COM1.wall_s)") s" "for the record" 1
+    row "Flasher, unpaced $full_size bytes: processor time, whole run (core: $(calc "$(fig "$core" cpu_s)") s)" \
+        "$(calc "$(fig "$log" cpu_s)") s" "< 1 s" "$(calc "$(fig "$log" cpu_s) < 1")"
 fi
 
 echo "== summary ($summary)"

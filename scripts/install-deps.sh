@@ -12,6 +12,7 @@ packages=(
     fonts-dejavu-extra
     xdotool openbox
     dpkg-dev file help2man librsvg2-bin desktop-file-utils appstream lintian
+    libcli11-dev nlohmann-json3-dev
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

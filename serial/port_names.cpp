@@ -18,6 +18,8 @@ std::string PortsDirectory() {
 }
 
 std::string PortDevicePath(const std::string& name) {
+    if (!name.empty() && name[0] == '/')
+        return name; // already a device path
     if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '9')
         return {};
     const std::string dir = PortsDirectory();

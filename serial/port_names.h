@@ -8,5 +8,6 @@
 std::string PortsDirectory();
 
 // "COMn" is ${XDG_CONFIG_HOME:-$HOME/.config}/brisko-k71/ports/COMn when that path exists (a link
-// the user made to the real device), else /dev/ttyS<n-1>. Empty for a name that is no COM port.
+// the user made to the real device), else /dev/ttyS<n-1>. A device path ("/dev/ttyUSB0") is
+// itself. Empty for anything else.
 std::string PortDevicePath(const std::string& name);

@@ -1,0 +1,3 @@
+#include "stop_flag.h"
+
+volatile std::sig_atomic_t stopRequested = 0;

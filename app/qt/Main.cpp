@@ -5,6 +5,7 @@
 #include "error_box.h"
 #include "file_open_dialog.h"
 #include "port_choice.h"
+#include "queued_input.h"
 #include "radio_group.h"
 #include "ui_TFMAIN.h"
 #include "upload_image.h"
@@ -62,9 +63,18 @@ void TFMain::btnSettingsClick() {
 }
 
 void TFMain::btnSendClick() {
-    guard.Run([this] { UploadImage(*this); });
+    guard.Run([this] { UploadImage(*this); }, [this] { DropPressesOfTheUpload(); });
     if (guard.TakeDeferredClose())
         close();
+}
+
+void TFMain::DropPressesOfTheUpload() {
+    // Presses that the user made while the upload held the thread reach their handlers now,
+    // while the guard still turns a second upload away.
+    DispatchQueuedInput(*this);
+    // A press whose release comes only after the upload would click then: let go of it.
+    for (QPushButton* button : {btnSet, btnSend})
+        button->setDown(false);
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {

@@ -48,6 +48,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Runs at the end of an upload, still inside the guard.
+    void DropPressesOfTheUpload();
+
     std::unique_ptr<Ui::TFMain> ui;
     // One upload at a time; a close asked for during an upload waits for its end.
     UploadGuard guard;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -29,6 +30,7 @@ extern "C" void OnSignal(int) {
 
 // At most as many modal windows can be stacked: the settings or open dialog, an error box.
 constexpr int kMaxModalWindows = 8;
+constexpr int kCloseAgainMs = 100; // how soon a box that the ending upload shows is closed
 
 } // namespace
 
@@ -39,7 +41,10 @@ CloseOnSignal::CloseOnSignal(QWidget& mainWindow) : mainWindow(mainWindow) {
     wakeRead = ends[0];
     wakeWrite = ends[1];
     notifier = new QSocketNotifier(wakeRead, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &CloseOnSignal::CloseWindows);
+    connect(notifier, &QSocketNotifier::activated, this, &CloseOnSignal::Begin);
+    closer = new QTimer(this);
+    closer->setInterval(kCloseAgainMs);
+    connect(closer, &QTimer::timeout, this, &CloseOnSignal::CloseWindows);
 
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -60,10 +65,15 @@ CloseOnSignal::~CloseOnSignal() {
     wakeRead = wakeWrite = -1;
 }
 
-void CloseOnSignal::CloseWindows() {
+void CloseOnSignal::Begin() {
     char bytes[64];
     while (read(wakeRead, bytes, sizeof bytes) > 0) {
     }
+    CloseWindows();
+    closer->start();
+}
+
+void CloseOnSignal::CloseWindows() {
     // A modal window (the set-up dialog, the open dialog, an error box) closes first, as its
     // close button would, so that the code that showed it goes on to its end.
     for (int i = 0; i < kMaxModalWindows; ++i) {

@@ -6,6 +6,7 @@
 #include <QObject>
 
 class QSocketNotifier;
+class QTimer;
 class QWidget;
 
 class CloseOnSignal : public QObject {
@@ -18,8 +19,11 @@ public:
     CloseOnSignal& operator=(const CloseOnSignal&) = delete;
 
 private:
+    void Begin();
     void CloseWindows();
 
     QWidget& mainWindow;
     QSocketNotifier* notifier = nullptr;
+    // Keeps closing what the ending upload still shows (its error box after a closed dialog).
+    QTimer* closer = nullptr;
 };

@@ -33,12 +33,23 @@ void MakePlain(QMessageBox& box) {
     box.setWindowFlags(kTitleBarButtons);
     for (QAbstractButton* button : box.buttons())
         button->setIcon(QIcon());
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        label->setAlignment(Qt::AlignCenter);
     if (auto* buttons = box.findChild<QDialogButtonBox*>(QStringLiteral("qt_msgbox_buttonbox")))
         buttons->setCenterButtons(true);
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label != nullptr) {
+        label->setAlignment(Qt::AlignCenter);
+        // The text takes the whole row, the column of the (absent) icon included.
+        const int index = grid != nullptr ? grid->indexOf(label) : -1;
+        if (index >= 0) {
+            int row = 0, column = 0, rows = 0, columns = 0;
+            grid->getItemPosition(index, &row, &column, &rows, &columns);
+            grid->removeWidget(label);
+            grid->addWidget(label, row, 0, rows, grid->columnCount());
+        }
+    }
     // The box takes the width of its layout: a spacer across it keeps the title readable.
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    if (grid != nullptr) {
         const int titleWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle());
         const int width = std::max(kMinimumWidth, titleWidth + kTitleBarRoom);
         grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),

@@ -7,6 +7,7 @@
 #include "port_choice.h"
 #include "queued_input.h"
 #include "radio_group.h"
+#include "small_thumb_style.h"
 #include "ui_TFMAIN.h"
 #include "upload_image.h"
 #include "window_font.h"
@@ -40,6 +41,9 @@ TFMain::TFMain(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::TFMain>
     move(kDesignedPosition);
     setFont(WindowFont());
     Label1->adjustSize(); // the label takes the size of its text
+    auto* thumbStyle = new SmallThumbStyle;
+    thumbStyle->setParent(Log->verticalScrollBar()); // setStyle leaves the style to its owner
+    Log->verticalScrollBar()->setStyle(thumbStyle);
 
     connect(btnSet, &QPushButton::clicked, this, &TFMain::btnSettingsClick);
     connect(btnSend, &QPushButton::clicked, this, &TFMain::btnSendClick);

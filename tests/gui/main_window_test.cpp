@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QToolTip>
 #include <QtTest>
@@ -289,6 +290,39 @@ private slots:
         const QTextBlock last = window->Log->document()->lastBlock();
         QCOMPARE(last.text(), QStringLiteral("Block 30"));
         QVERIFY(last.isVisible());
+    }
+
+    // After "Done." most lines of an upload are above the view: the thumb shows it.
+    void scrollBarThumbShowsHiddenLines() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        for (int i = 1; i <= 25; ++i)
+            window->AddLine("Block " + std::to_string(i));
+        window->AddLine("Done.");
+        QScrollBar* bar = window->Log->verticalScrollBar();
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = Qt::Vertical;
+        option.subControls = QStyle::SC_All;
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        const QRect groove = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                          QStyle::SC_ScrollBarGroove, bar);
+        const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                         QStyle::SC_ScrollBarSlider, bar);
+        QVERIFY2(thumb.height() > 0 && thumb.height() < groove.height(),
+                 qPrintable(QStringLiteral("thumb %1 px in a %2 px track")
+                                .arg(thumb.height())
+                                .arg(groove.height())));
+        // At the end of the track, as the newest line is in view.
+        QCOMPARE(thumb.bottom(), groove.bottom());
+        // And drawn: the style paints it only when the track has room for it.
+        QVERIFY(bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, &option, bar) <=
+                groove.height());
     }
 
     void typedTextIsClearedByTheNextUpload() {

@@ -7,6 +7,7 @@
 #include "port_choice.h"
 #include "queued_input.h"
 #include "radio_group.h"
+#include "return_as_space.h"
 #include "small_thumb_style.h"
 #include "ui_TFMAIN.h"
 #include "upload_image.h"
@@ -45,6 +46,8 @@ TFMain::TFMain(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::TFMain>
     thumbStyle->setParent(Log->verticalScrollBar()); // setStyle leaves the style to its owner
     Log->verticalScrollBar()->setStyle(thumbStyle);
 
+    AnswerReturnLikeSpace(*btnSet);
+    AnswerReturnLikeSpace(*btnSend);
     connect(btnSet, &QPushButton::clicked, this, &TFMain::btnSettingsClick);
     connect(btnSend, &QPushButton::clicked, this, &TFMain::btnSendClick);
     FormCreate();

@@ -1,8 +1,11 @@
 #include "Settings.h"
 
 #include "radio_group.h"
+#include "return_as_space.h"
 #include "ui_TFSETTINGS.h"
 #include "window_font.h"
+
+#include <QPushButton>
 
 TFSettings* FSettings = nullptr;
 
@@ -26,6 +29,7 @@ TFSettings::TFSettings(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui:
     move(kDesignedPosition);
     setFont(WindowFont());
 
+    AnswerReturnLikeSpace(*btnOK);
     connect(rComm, &RadioGroup::clicked, this, &TFSettings::rCommClick);
     connect(btnOK, &QPushButton::clicked, this, &TFSettings::btnOKClick);
 }

@@ -6,4 +6,3 @@
 // Points every QSettings store of Qt's at a place where no file can be, so that nothing is
 // read from or written to the configuration directories. Call it before the first dialog.
 void StoreNoSettings();
-

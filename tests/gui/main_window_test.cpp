@@ -245,6 +245,40 @@ private slots:
         QCOMPARE(window->Label1->focusPolicy(), Qt::NoFocus);
     }
 
+    // A focused button answers Return and Enter as it answers Space.
+    void buttonsAnswerReturn_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("key");
+        for (const char* name : {"btnSet", "btnSend"}) {
+            QTest::addRow("%s, Space", name) << name << int{Qt::Key_Space};
+            QTest::addRow("%s, Return", name) << name << int{Qt::Key_Return};
+            QTest::addRow("%s, Enter", name) << name << int{Qt::Key_Enter};
+        }
+    }
+    void buttonsAnswerReturn() {
+        QFETCH(QString, name);
+        QFETCH(int, key);
+        auto* button = qobject_cast<QPushButton*>(Control(name));
+        // The handlers would show dialogs: count the clicks instead.
+        button->disconnect(window.get());
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        button->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), button);
+        QTest::keyClick(button, static_cast<Qt::Key>(key));
+        QCOMPARE(clicks, 1);
+        // Held down, the key clicks once, when it is let go, as Space does.
+        QTest::keyPress(button, static_cast<Qt::Key>(key));
+        QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(button, &repeat);
+        QCOMPARE(clicks, 1);
+        QTest::keyRelease(button, static_cast<Qt::Key>(key));
+        QCOMPARE(clicks, 2);
+    }
+
     void userCanTypeIntoTheLog() {
         window->show();
         window->activateWindow();

@@ -15,7 +15,9 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QScrollBar>
+#include <QWindow>
 
 TFMain* FMain = nullptr;
 
@@ -65,6 +67,10 @@ void TFMain::FormCreate() {
 
 void TFMain::btnSettingsClick() {
     FSettings->rComm->setItemIndex(ItemIndexForPort(portIndex));
+    // For the window manager the dialog belongs to this window: they are minimised and
+    // restored as one, and the locked window never stays alone on the screen.
+    FSettings->winId();
+    FSettings->windowHandle()->setTransientParent(windowHandle());
     FSettings->exec(); // whatever closes the dialog, the selection is taken
     portIndex = PortForItemIndex(FSettings->rComm->ItemIndex());
 }
@@ -91,6 +97,18 @@ void TFMain::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void TFMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Restored while the set-up dialog that locks it is minimised: the dialog comes back too,
+    // whatever the window manager does with a dialog of its own.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && FSettings != nullptr &&
+        FSettings->isVisible() && FSettings->isMinimized()) {
+        FSettings->setWindowState(FSettings->windowState() & ~Qt::WindowMinimized);
+        FSettings->raise();
+        FSettings->activateWindow();
+    }
 }
 
 void TFMain::ClearLog() {

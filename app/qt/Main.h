@@ -46,6 +46,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Runs at the end of an upload, still inside the guard.

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <algorithm>
@@ -230,6 +231,40 @@ private slots:
         QTest::mouseClick(window->btnSet, Qt::LeftButton);
         QVERIFY(closedByKey);
         QCOMPARE(portIndex, std::uint8_t{0});
+    }
+
+    // The main window cannot be used while the dialog is up: a minimised dialog takes the
+    // window with it, and restoring the window brings the dialog back.
+    void minimisedDialogComesBackWithTheWindow() {
+        constexpr int kStateMs = 5000; // an upper bound for the window system's answer
+        bool windowMinimised = false;
+        bool dialogBack = false;
+        QTimer::singleShot(0, settings.get(), [&] {
+            QTRY_VERIFY(settings->isVisible());
+            settings->setWindowState(settings->windowState() | Qt::WindowMinimized);
+            windowMinimised = QTest::qWaitFor([&] { return window->isMinimized(); }, kStateMs);
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+            dialogBack = QTest::qWaitFor(
+                [&] { return settings->isVisible() && !settings->isMinimized(); }, kStateMs);
+            settings->close();
+        });
+        QTest::mouseClick(window->btnSet, Qt::LeftButton);
+        QVERIFY(windowMinimised);
+        QVERIFY(dialogBack);
+        QVERIFY(!window->isMinimized());
+    }
+
+    // For the window manager the dialog belongs to the main window (WM_TRANSIENT_FOR), so that
+    // the two are minimised and restored as one.
+    void dialogIsTransientForTheWindow() {
+        QWindow* transientParent = nullptr;
+        QTimer::singleShot(0, settings.get(), [&] {
+            QTRY_VERIFY(settings->isVisible());
+            transientParent = settings->windowHandle()->transientParent();
+            settings->close();
+        });
+        QTest::mouseClick(window->btnSet, Qt::LeftButton);
+        QCOMPARE(transientParent, window->windowHandle());
     }
 
     void firstShowingSelectsCom3() {

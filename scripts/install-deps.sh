@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake make pkg-config
-    qt6-base-dev libgl-dev fonts-dejavu-core
+    qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
     clang libclang-rt-14-dev
     xvfb xauth imagemagick

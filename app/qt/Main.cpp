@@ -5,14 +5,19 @@
 #include "error_box.h"
 #include "file_open_dialog.h"
 #include "port_choice.h"
+#include "queued_input.h"
 #include "radio_group.h"
+#include "return_as_space.h"
+#include "small_thumb_style.h"
 #include "ui_TFMAIN.h"
 #include "upload_image.h"
 #include "window_font.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QScrollBar>
+#include <QWindow>
 
 TFMain* FMain = nullptr;
 
@@ -39,7 +44,12 @@ TFMain::TFMain(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::TFMain>
     move(kDesignedPosition);
     setFont(WindowFont());
     Label1->adjustSize(); // the label takes the size of its text
+    auto* thumbStyle = new SmallThumbStyle;
+    thumbStyle->setParent(Log->verticalScrollBar()); // setStyle leaves the style to its owner
+    Log->verticalScrollBar()->setStyle(thumbStyle);
 
+    AnswerReturnLikeSpace(*btnSet);
+    AnswerReturnLikeSpace(*btnSend);
     connect(btnSet, &QPushButton::clicked, this, &TFMain::btnSettingsClick);
     connect(btnSend, &QPushButton::clicked, this, &TFMain::btnSendClick);
     FormCreate();
@@ -57,14 +67,27 @@ void TFMain::FormCreate() {
 
 void TFMain::btnSettingsClick() {
     FSettings->rComm->setItemIndex(ItemIndexForPort(portIndex));
+    // For the window manager the dialog belongs to this window: they are minimised and
+    // restored as one, and the locked window never stays alone on the screen.
+    FSettings->winId();
+    FSettings->windowHandle()->setTransientParent(windowHandle());
     FSettings->exec(); // whatever closes the dialog, the selection is taken
     portIndex = PortForItemIndex(FSettings->rComm->ItemIndex());
 }
 
 void TFMain::btnSendClick() {
-    guard.Run([this] { UploadImage(*this); });
+    guard.Run([this] { UploadImage(*this); }, [this] { DropPressesOfTheUpload(); });
     if (guard.TakeDeferredClose())
         close();
+}
+
+void TFMain::DropPressesOfTheUpload() {
+    // Presses that the user made while the upload held the thread reach their handlers now,
+    // while the guard still turns a second upload away.
+    DispatchQueuedInput(*this);
+    // A press whose release comes only after the upload would click then: let go of it.
+    for (QPushButton* button : {btnSet, btnSend})
+        button->setDown(false);
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {
@@ -74,6 +97,18 @@ void TFMain::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void TFMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Restored while the set-up dialog that locks it is minimised: the dialog comes back too,
+    // whatever the window manager does with a dialog of its own.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && FSettings != nullptr &&
+        FSettings->isVisible() && FSettings->isMinimized()) {
+        FSettings->setWindowState(FSettings->windowState() & ~Qt::WindowMinimized);
+        FSettings->raise();
+        FSettings->activateWindow();
+    }
 }
 
 void TFMain::ClearLog() {

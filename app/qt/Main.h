@@ -46,8 +46,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Runs at the end of an upload, still inside the guard.
+    void DropPressesOfTheUpload();
+
     std::unique_ptr<Ui::TFMain> ui;
     // One upload at a time; a close asked for during an upload waits for its end.
     UploadGuard guard;

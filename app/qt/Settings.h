@@ -27,6 +27,9 @@ public:
     void rCommClick();
     void btnOKClick();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     std::unique_ptr<Ui::TFSettings> ui;
 };

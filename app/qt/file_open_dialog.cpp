@@ -1,5 +1,7 @@
 #include "file_open_dialog.h"
 
+#include "no_stored_settings.h"
+
 #include <QFile>
 #include <QFileDialog>
 
@@ -19,6 +21,9 @@ void FileOpenDialog::SetRunner(Runner runner) {
 }
 
 bool FileOpenDialog::Execute() {
+    // Qt's dialog reads its stored state when it is made and writes it when it goes.
+    static const bool storesNothing = (StoreNoSettings(), true);
+    (void)storesNothing;
     // A new dialog for every showing: nothing of the last one is proposed again.
     QFileDialog dialog(window, QString::fromLocal8Bit(Title.c_str()));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -26,6 +26,18 @@ RadioGroup::RadioGroup(QWidget* parent)
     column->setContentsMargins(kItemIndent, 0, kItemIndent, 0);
     column->setSpacing(0);
     connect(group, &QButtonGroup::idClicked, this, &RadioGroup::clicked);
+    connect(group, &QButtonGroup::idToggled, this, &RadioGroup::MoveTabStop);
+}
+
+void RadioGroup::MoveTabStop() {
+    // Tab lands on the selected item (on the first while none is); the arrow keys move on
+    // from there.
+    const QList<QAbstractButton*> items = group->buttons();
+    QAbstractButton* stop = group->checkedButton();
+    if (stop == nullptr && !items.isEmpty())
+        stop = items.first();
+    for (QAbstractButton* item : items)
+        item->setFocusPolicy(item == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 QStringList RadioGroup::Items() const {
@@ -47,6 +59,7 @@ void RadioGroup::setItems(const QStringList& items) {
         column->addWidget(item);
     }
     setItemIndex(selection);
+    MoveTabStop();
 }
 
 int RadioGroup::ItemIndex() const {
@@ -67,6 +80,7 @@ void RadioGroup::setItemIndex(int index) {
         if (QAbstractButton* checked = group->checkedButton())
             checked->setChecked(false);
         group->setExclusive(true);
+        MoveTabStop();
         return;
     }
     group->button(index)->setChecked(true);

@@ -36,6 +36,8 @@ signals:
     void clicked();
 
 private:
+    void MoveTabStop();
+
     QButtonGroup* group;
     QVBoxLayout* column;
     QStringList texts;

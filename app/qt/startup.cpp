@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "Settings.h"
 #include "application.h"
+#include "close_on_signal.h"
 #include "error_box.h"
 #include "exception_display.h"
 
@@ -25,6 +26,7 @@ int RunProgram(int& argc, char** argv) {
         InstallSerialErrorBox();
         TFMain mainWindow;   // runs FormCreate while still hidden
         TFSettings settings; // hidden until "Setup Comm"
+        CloseOnSignal signalClose(mainWindow);
         mainWindow.show();
         Application::exec(); // until the main window has been closed
     });

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QToolTip>
 #include <QtTest>
@@ -244,6 +245,40 @@ private slots:
         QCOMPARE(window->Label1->focusPolicy(), Qt::NoFocus);
     }
 
+    // A focused button answers Return and Enter as it answers Space.
+    void buttonsAnswerReturn_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("key");
+        for (const char* name : {"btnSet", "btnSend"}) {
+            QTest::addRow("%s, Space", name) << name << int{Qt::Key_Space};
+            QTest::addRow("%s, Return", name) << name << int{Qt::Key_Return};
+            QTest::addRow("%s, Enter", name) << name << int{Qt::Key_Enter};
+        }
+    }
+    void buttonsAnswerReturn() {
+        QFETCH(QString, name);
+        QFETCH(int, key);
+        auto* button = qobject_cast<QPushButton*>(Control(name));
+        // The handlers would show dialogs: count the clicks instead.
+        button->disconnect(window.get());
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        button->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), button);
+        QTest::keyClick(button, static_cast<Qt::Key>(key));
+        QCOMPARE(clicks, 1);
+        // Held down, the key clicks once, when it is let go, as Space does.
+        QTest::keyPress(button, static_cast<Qt::Key>(key));
+        QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(button, &repeat);
+        QCOMPARE(clicks, 1);
+        QTest::keyRelease(button, static_cast<Qt::Key>(key));
+        QCOMPARE(clicks, 2);
+    }
+
     void userCanTypeIntoTheLog() {
         window->show();
         window->activateWindow();
@@ -289,6 +324,39 @@ private slots:
         const QTextBlock last = window->Log->document()->lastBlock();
         QCOMPARE(last.text(), QStringLiteral("Block 30"));
         QVERIFY(last.isVisible());
+    }
+
+    // After "Done." most lines of an upload are above the view: the thumb shows it.
+    void scrollBarThumbShowsHiddenLines() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        for (int i = 1; i <= 25; ++i)
+            window->AddLine("Block " + std::to_string(i));
+        window->AddLine("Done.");
+        QScrollBar* bar = window->Log->verticalScrollBar();
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = Qt::Vertical;
+        option.subControls = QStyle::SC_All;
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        const QRect groove = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                          QStyle::SC_ScrollBarGroove, bar);
+        const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                                         QStyle::SC_ScrollBarSlider, bar);
+        QVERIFY2(thumb.height() > 0 && thumb.height() < groove.height(),
+                 qPrintable(QStringLiteral("thumb %1 px in a %2 px track")
+                                .arg(thumb.height())
+                                .arg(groove.height())));
+        // At the end of the track, as the newest line is in view.
+        QCOMPARE(thumb.bottom(), groove.bottom());
+        // And drawn: the style paints it only when the track has room for it.
+        QVERIFY(bar->style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, &option, bar) <=
+                groove.height());
     }
 
     void typedTextIsClearedByTheNextUpload() {

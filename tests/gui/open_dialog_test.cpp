@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
 
 #include <memory>
@@ -20,7 +21,14 @@ class TestOpenDialog : public QObject {
 private:
     std::unique_ptr<TFMain> window;
     QTemporaryDir directory;
+    QTemporaryDir configHome; // the user's configuration directory during the tests
     QString startDirectory;
+
+    // Everything in the configuration directory, hidden files included.
+    QStringList ConfigEntries() const {
+        return QDir(configHome.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
 
     static OpenDialog UploadSettings() {
         OpenDialog settings;
@@ -33,6 +41,9 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(directory.isValid());
+        QVERIFY(configHome.isValid());
+        // Before anything in this process asks Qt for its settings.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
         startDirectory = QDir::currentPath();
         // The dialog opens in the working directory: an empty one lists nothing of ours.
         QVERIFY(QDir::setCurrent(directory.path()));
@@ -42,6 +53,49 @@ private slots:
     void cleanup() {
         FileOpenDialog::SetRunner({});
         window.reset();
+    }
+
+    // Qt's file dialog would keep its history, last folder and view in QtProject.conf there and
+    // take them up at its next showing. The program keeps nothing between runs.
+    void nothingIsStoredOrReadBetweenRuns() {
+        int showings = 0;
+        QFileDialog::ViewMode viewMode = QFileDialog::List;
+        QStringList selected;
+        QStringList history;
+        FileOpenDialog::SetRunner([&](QFileDialog& dialog) {
+            ++showings;
+            viewMode = dialog.viewMode();
+            selected = dialog.selectedFiles();
+            history = dialog.history();
+            dialog.setViewMode(QFileDialog::List); // Qt's dialog starts in Detail
+            dialog.setDirectory(directory.path());
+            dialog.selectFile(directory.filePath("chosen.bin"));
+            return true;
+        });
+        OpenDialog settings = UploadSettings();
+        QVERIFY(window->Execute(settings));
+        QCOMPARE(ConfigEntries(), QStringList{});
+
+        // What another program (or an older version of this one) left there is not read.
+        const QString stored = configHome.filePath("QtProject.conf");
+        const QByteArray storedText = "[FileDialog]\nhistory=file:///stored/history\nlastVisited=" +
+                                      QUrl::fromLocalFile(configHome.path()).toEncoded() +
+                                      "\nviewMode=List\n";
+        {
+            QFile file(stored);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(storedText);
+        }
+        settings = UploadSettings();
+        QVERIFY(window->Execute(settings));
+        QCOMPARE(showings, 2);
+        QCOMPARE(viewMode, QFileDialog::Detail);
+        QCOMPARE(selected, QStringList{QDir::current().absoluteFilePath("rom_S.bin")});
+        QVERIFY(!history.contains("/stored/history"));
+        QCOMPARE(ConfigEntries(), QStringList{"QtProject.conf"});
+        QFile file(stored);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), storedText);
     }
 
     void nameFilters_data() {

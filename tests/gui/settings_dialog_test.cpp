@@ -13,8 +13,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -168,6 +170,101 @@ private slots:
         QTest::keyClick(next, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), settings->btnOK);
         settings->hide();
+    }
+
+    // Tab into the group lands on the selected port, whichever it is; the arrow keys move the
+    // selection, and Tab leaves the group again.
+    void keyboardInThePortGroup_data() {
+        QTest::addColumn<int>("selected");
+        for (int i = 0; i < 4; ++i)
+            QTest::addRow("COM%d", i + 1) << i;
+    }
+    void keyboardInThePortGroup() {
+        QFETCH(int, selected);
+        settings->rComm->setItemIndex(selected);
+        settings->show();
+        settings->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(settings.get()));
+        settings->btnOK->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), settings->btnOK);
+        QTest::keyClick(settings->btnOK, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), settings->rComm->button(selected));
+
+        const int down = selected < 3 ? selected + 1 : selected;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(settings->rComm->ItemIndex(), down);
+        QCOMPARE(QApplication::focusWidget(), settings->rComm->button(down));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        const int up = std::max(down - 2, 0);
+        QCOMPARE(settings->rComm->ItemIndex(), up);
+        QCOMPARE(QApplication::focusWidget(), settings->rComm->button(up));
+
+        // Back to OK, and once more into the group: onto the new selection.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), settings->btnOK);
+        QTest::keyClick(settings->btnOK, Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), settings->rComm->button(up));
+        settings->hide();
+    }
+
+    // A focused OK answers Return as it answers Space: the dialog closes and the choice is
+    // taken.
+    void returnOnOkClosesTheDialog_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space") << int{Qt::Key_Space};
+        QTest::newRow("Return") << int{Qt::Key_Return};
+        QTest::newRow("Enter") << int{Qt::Key_Enter};
+    }
+    void returnOnOkClosesTheDialog() {
+        QFETCH(int, key);
+        bool closedByKey = false;
+        QTimer::singleShot(0, settings.get(), [&] {
+            QTRY_VERIFY(settings->isVisible());
+            QTest::mouseClick(settings->rComm->button(0), Qt::LeftButton);
+            settings->btnOK->setFocus();
+            QTest::keyClick(settings->btnOK, static_cast<Qt::Key>(key));
+            closedByKey = !settings->isVisible();
+            if (!closedByKey)
+                settings->close();
+        });
+        QTest::mouseClick(window->btnSet, Qt::LeftButton);
+        QVERIFY(closedByKey);
+        QCOMPARE(portIndex, std::uint8_t{0});
+    }
+
+    // The main window cannot be used while the dialog is up: a minimised dialog takes the
+    // window with it, and restoring the window brings the dialog back.
+    void minimisedDialogComesBackWithTheWindow() {
+        constexpr int kStateMs = 5000; // an upper bound for the window system's answer
+        bool windowMinimised = false;
+        bool dialogBack = false;
+        QTimer::singleShot(0, settings.get(), [&] {
+            QTRY_VERIFY(settings->isVisible());
+            settings->setWindowState(settings->windowState() | Qt::WindowMinimized);
+            windowMinimised = QTest::qWaitFor([&] { return window->isMinimized(); }, kStateMs);
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+            dialogBack = QTest::qWaitFor(
+                [&] { return settings->isVisible() && !settings->isMinimized(); }, kStateMs);
+            settings->close();
+        });
+        QTest::mouseClick(window->btnSet, Qt::LeftButton);
+        QVERIFY(windowMinimised);
+        QVERIFY(dialogBack);
+        QVERIFY(!window->isMinimized());
+    }
+
+    // For the window manager the dialog belongs to the main window (WM_TRANSIENT_FOR), so that
+    // the two are minimised and restored as one.
+    void dialogIsTransientForTheWindow() {
+        QWindow* transientParent = nullptr;
+        QTimer::singleShot(0, settings.get(), [&] {
+            QTRY_VERIFY(settings->isVisible());
+            transientParent = settings->windowHandle()->transientParent();
+            settings->close();
+        });
+        QTest::mouseClick(window->btnSet, Qt::LeftButton);
+        QCOMPARE(transientParent, window->windowHandle());
     }
 
     void firstShowingSelectsCom3() {

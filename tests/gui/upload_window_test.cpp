@@ -13,7 +13,11 @@
 #include "upload_image.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -31,6 +35,14 @@ namespace {
 constexpr int kVerdictTimeoutMs = 20000; // an upper bound, not a delay
 constexpr std::size_t kBlock = 4080;     // image bytes per block frame
 
+// How a press of "Upgrade Software" reaches the window while an upload holds the thread.
+enum class QueuedPress {
+    Click,        // a mouse press and its release, queued in the program
+    PressOnly,    // a mouse press queued; its release comes after the upload
+    SpaceKey,     // the keyboard's press of a focused button, both key events queued
+    XServerClick, // a real click, left to the X server and Qt's reader of it
+};
+
 // The log of a completed upload with the given number of progress lines.
 QString CompletedLog(int progressLines) {
     QStringList lines{"Please turn ON the IRD", "Communication established"};
@@ -41,6 +53,8 @@ QString CompletedLog(int progressLines) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(QueuedPress)
 
 class TestUploadWindow : public QObject {
     Q_OBJECT
@@ -84,6 +98,43 @@ private:
         QCOMPARE(received.size(), std::max(sent.size(), kBlock));
         received.resize(sent.size());
         QCOMPARE(received, sent);
+    }
+
+    // Queues a press of "Upgrade Software" the given way, without handling it.
+    void QueuePress(QueuedPress how) {
+        QPushButton* button = window->btnSend;
+        const QPointF inside = QRectF(button->rect()).center();
+        const QPointF global = button->mapToGlobal(inside);
+        const auto post = [&](QEvent::Type type) {
+            QCoreApplication::postEvent(
+                button,
+                new QMouseEvent(type, inside, global, Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
+        };
+        switch (how) {
+        case QueuedPress::Click:
+            post(QEvent::MouseButtonPress);
+            post(QEvent::MouseButtonRelease);
+            break;
+        case QueuedPress::PressOnly:
+            post(QEvent::MouseButtonPress);
+            break;
+        case QueuedPress::SpaceKey:
+            button->setFocus();
+            QCoreApplication::postEvent(button,
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}, " "));
+            QCoreApplication::postEvent(button,
+                                        new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}, " "));
+            break;
+        case QueuedPress::XServerClick: {
+            const QPoint at = global.toPoint();
+            QCOMPARE(QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
+                                                   QString::number(at.y()), "click", "1"}),
+                     0);
+            break;
+        }
+        }
     }
 
     // The frames that the receiver took in since the test began, one line each.
@@ -166,6 +217,52 @@ private slots:
         QCOMPARE(window->Log->toPlainText(), CompletedLog(3));
         ExpectReceived(image);
         // One dialogue: control frame 0x0012 at the wake-up and again at stage 2, no more.
+        const std::vector<std::string> frames = FramesReceived();
+        QCOMPARE(std::count_if(frames.begin(), frames.end(),
+                               [](const std::string& frame) {
+                                   return frame.rfind("RX ctrl code=0x0012 ", 0) == 0;
+                               }),
+                 2);
+    }
+
+    // With an image of one block the upload processes no message at all: whatever the user
+    // did during it waits in the queue until the upload has ended. The press belongs to the
+    // upload that was running and is dropped; the result stays.
+    void pressQueuedDuringTheWakeUpIsDropped_data() {
+        QTest::addColumn<QueuedPress>("how");
+        QTest::newRow("click") << QueuedPress::Click;
+        QTest::newRow("press, release after the upload") << QueuedPress::PressOnly;
+        QTest::newRow("space key") << QueuedPress::SpaceKey;
+        QTest::newRow("click through the X server") << QueuedPress::XServerClick;
+    }
+    void pressQueuedDuringTheWakeUpIsDropped() {
+        QFETCH(QueuedPress, how);
+        if (how == QueuedPress::XServerClick && QGuiApplication::platformName() != "xcb")
+            QSKIP("needs an X server");
+        const QString image = MakeImage(kBlock);
+        // The dialog is answered before the wake-up; the press is queued there, so that it
+        // waits through the whole upload.
+        FileOpenDialog::SetRunner([&](QFileDialog& dialog) {
+            if (++dialogShowings > 1)
+                return false; // a second upload: the test has failed already
+            dialog.selectFile(image);
+            QueuePress(how);
+            return true;
+        });
+
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        QCoreApplication::processEvents(); // the program's loop takes over again
+        if (how == QueuedPress::PressOnly) {
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5),
+                                window->btnSend->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window->btnSend, &release);
+        }
+        QCoreApplication::processEvents();
+
+        QCOMPARE(dialogShowings, 1);
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(0));
+        ExpectReceived(image);
         const std::vector<std::string> frames = FramesReceived();
         QCOMPARE(std::count_if(frames.begin(), frames.end(),
                                [](const std::string& frame) {

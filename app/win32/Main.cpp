@@ -80,9 +80,20 @@ LRESULT TFMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_SYSCOMMAND:
+        // Restoring the program while the set-up dialog is shown: the system's own handling
+        // ignores a window that a modal dialog has disabled, and the dialog that went with the
+        // window must come back with it.
+        if ((wParam & 0xFFF0) == SC_RESTORE && IsIconic(Handle())) {
+            ShowWindow(Handle(), SW_RESTORE);
+            ShowOwnedPopups(Handle(), TRUE);
+            return 0;
+        }
+        break;
     default:
-        return Form::OnMessage(message, wParam, lParam);
+        break;
     }
+    return Form::OnMessage(message, wParam, lParam);
 }
 
 void TFMain::OnClick(int controlId) {

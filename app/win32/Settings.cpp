@@ -50,11 +50,13 @@ LRESULT TFSettings::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ShowWindow(Handle(), SW_HIDE);
         return 0;
     case WM_SYSCOMMAND:
-        // Minimising the dialog minimises the program, which takes the dialog along; restoring
-        // the program brings both back. A dialog minimised on its own would leave the disabled
-        // main window with no way back to the dialog.
+        // Minimising the dialog minimises the program and takes the dialog along; restoring the
+        // program brings both back (TFMain). Minimised on its own, the dialog would leave the
+        // disabled main window on the screen with no way back to the dialog.
         if ((wParam & 0xFFF0) == SC_MINIMIZE && GetWindow(Handle(), GW_OWNER) != nullptr) {
-            ShowWindow(GetWindow(Handle(), GW_OWNER), SW_MINIMIZE);
+            const HWND owner = GetWindow(Handle(), GW_OWNER);
+            ShowOwnedPopups(owner, FALSE);
+            ShowWindow(owner, SW_MINIMIZE);
             return 0;
         }
         break;

@@ -4,9 +4,10 @@
 //
 //   brisko-probe log                          the status log
 //   brisko-probe wait-log LINE MS             waits until the log's last line is LINE
-//   brisko-probe wait-box MS                  waits for a message box; prints title and text
+//   brisko-probe wait-box TEXT MS             waits for a message box with TEXT; prints its title
 //   brisko-probe wait-window TITLE MS         waits until a visible window has this title
-//   brisko-probe gone TITLE                   succeeds when no visible window has this title
+//   brisko-probe gone TITLE MS                waits until no visible window has this title
+//   brisko-probe state                        whether each window is visible, minimised, enabled
 //   brisko-probe layout                       positions, sizes and styles of both windows
 //   brisko-probe fit                          the captions' widths against their controls
 //   brisko-probe selected                     the set-up dialog's selected item, -1 for none
@@ -100,22 +101,26 @@ HWND VisibleWindowTitled(const char* title) {
     return found.window;
 }
 
+constexpr int kMessageBoxTextId = 0xFFFF; // the static control that holds a box's text
+
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<FoundWindow*>(data);
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    // A message box is a dialog with its text in a static control with the identifier 0xFFFF.
-    if (IsWindowVisible(window) && std::string(className) == "#32770" &&
-        GetDlgItem(window, 0xFFFF) != nullptr) {
-        *reinterpret_cast<HWND*>(data) = window;
+    const HWND text = GetDlgItem(window, kMessageBoxTextId);
+    if (IsWindowVisible(window) && std::string(className) == "#32770" && text != nullptr &&
+        Text(text) == found->title) {
+        found->window = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND MessageBoxWindow() {
-    HWND box = nullptr;
-    EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&box));
-    return box;
+// The visible message box that shows text.
+HWND MessageBoxWindow(const char* text) {
+    FoundWindow found{text, nullptr};
+    EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found.window;
 }
 
 void PrintWindow(const char* name, HWND window) {
@@ -210,8 +215,9 @@ int Fit() {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: brisko-probe log | wait-log LINE MS | wait-box MS | "
-                         "wait-window TITLE MS | gone TITLE | layout | fit | selected | focus\n");
+    std::fprintf(stderr,
+                 "usage: brisko-probe log | wait-log LINE MS | wait-box TEXT MS | "
+                 "wait-window TITLE MS | gone TITLE MS | layout | fit | selected | focus\n");
     return 2;
 }
 
@@ -241,12 +247,12 @@ int main(int argc, char** argv) {
         std::fputs(log.c_str(), stdout);
         return seen ? 0 : 1;
     }
-    if (command == "wait-box" && argc == 3) {
+    if (command == "wait-box" && argc == 4) {
         HWND box = nullptr;
-        if (!WaitFor(static_cast<DWORD>(std::atol(argv[2])),
-                     [&] { return (box = MessageBoxWindow()) != nullptr; }))
+        if (!WaitFor(static_cast<DWORD>(std::atol(argv[3])),
+                     [&] { return (box = MessageBoxWindow(argv[2])) != nullptr; }))
             return 1;
-        std::printf("%s\n%s\n", Text(box).c_str(), Text(GetDlgItem(box, 0xFFFF)).c_str());
+        std::printf("%s\n", Text(box).c_str());
         return 0;
     }
     if (command == "wait-window" && argc == 4) {
@@ -255,8 +261,21 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
-    if (command == "gone" && argc == 3)
-        return VisibleWindowTitled(argv[2]) == nullptr ? 0 : 1;
+    if (command == "gone" && argc == 4) {
+        return WaitFor(static_cast<DWORD>(std::atol(argv[3])),
+                       [&] { return VisibleWindowTitled(argv[2]) == nullptr; })
+                   ? 0
+                   : 1;
+    }
+    if (command == "state" && argc == 2) {
+        for (HWND window : {MainWindow(), SettingsWindow()}) {
+            if (window != nullptr)
+                std::printf("%s visible=%d iconic=%d enabled=%d\n", Text(window).c_str(),
+                            IsWindowVisible(window) != 0, IsIconic(window) != 0,
+                            IsWindowEnabled(window) != 0);
+        }
+        return 0;
+    }
     if (command == "layout" && argc == 2)
         return Layout();
     if (command == "fit" && argc == 2)

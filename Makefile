@@ -1,9 +1,10 @@
-# The two set-up commands of the README (make run, make test), and the demo and benchmarks.
+# The two set-up commands of the README (make run, make test), the demo and benchmarks, and the
+# Windows program (make windows).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test demo bench screenshot clean
+.PHONY: all deps build run test demo bench screenshot windows screenshot-windows clean
 
 all: build
 
@@ -25,6 +26,12 @@ demo: build
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD)
+
+windows: deps
+	scripts/windows.sh
+
+screenshot-windows: deps
+	scripts/screenshot-windows.sh
 
 bench: deps
 	scripts/bench.sh

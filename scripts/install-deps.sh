@@ -11,6 +11,8 @@ packages=(
     valgrind time
     fonts-dejavu-extra
     xdotool openbox
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest
+    wine wine64 fonts-wine
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

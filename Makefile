@@ -1,10 +1,10 @@
-# The two set-up commands of the README (make run, make test), the demo and benchmarks, and the
-# Windows program (make windows).
+# The set-up commands of the README (make package, make run, make test), the demo and
+# benchmarks, and the Windows program (make windows).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test demo bench screenshot windows screenshot-windows clean
+.PHONY: all deps build run test package demo bench screenshot windows screenshot-windows clean
 
 all: build
 
@@ -20,6 +20,9 @@ run: build
 
 test: deps
 	scripts/test.sh
+
+package: deps
+	scripts/package.sh
 
 demo: build
 	scripts/demo.sh $(BUILD)

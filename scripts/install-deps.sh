@@ -11,6 +11,7 @@ packages=(
     valgrind time
     fonts-dejavu-extra
     xdotool openbox
+    dpkg-dev file help2man librsvg2-bin desktop-file-utils appstream lintian
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest
     wine wine64 fonts-wine
 )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the normal build, the Windows builds with their tests under Wine,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz target for
-# a bounded time.
+# Builds and runs every test: the normal build, the Debian package installed and removed (as
+# root), the Windows builds with their tests under Wine, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -11,6 +11,9 @@ echo "== build and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== the Debian package: build, install, run, purge"
+scripts/package-test.sh
 
 echo "== the Windows program: both builds, and its tests under Wine"
 scripts/windows-test.sh

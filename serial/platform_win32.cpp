@@ -9,6 +9,30 @@ namespace {
 // whatever time-outs the port logic asks for, so that the port logic stays the same everywhere.
 constexpr DWORD kFirstByteWait = 10; // ms
 
+// The result of a read or a write as the port logic takes it: only a device that has gone away
+// (an adapter unplugged: the system then fails the call with ERROR_ACCESS_DENIED,
+// ERROR_BAD_COMMAND, ERROR_DEVICE_NOT_CONNECTED and the like) is a failure. A time-out that some
+// drivers report as an error is success with what was moved, and so is a line error that
+// aborted the call; the line error is cleared so that the next call goes through.
+BOOL PortCallResult(HANDLE h, BOOL ok) {
+    if (ok)
+        return TRUE;
+    switch (::GetLastError()) {
+    case ERROR_OPERATION_ABORTED: {
+        DWORD errors = 0;
+        ::ClearCommError(h, &errors, nullptr);
+        return TRUE;
+    }
+    case ERROR_SEM_TIMEOUT:
+    case ERROR_TIMEOUT:
+    case ERROR_COUNTER_TIMEOUT:
+    case WAIT_TIMEOUT:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 } // namespace
 
 PlatformApi SystemPlatform() {
@@ -38,11 +62,13 @@ PlatformApi SystemPlatform() {
         return ::ClearCommError(h, errors, static_cast<LPCOMSTAT>(status));
     };
     api.ReadFile = [](HANDLE h, void* buffer, DWORD count, DWORD* received, void* overlapped) {
-        return ::ReadFile(h, buffer, count, received, static_cast<LPOVERLAPPED>(overlapped));
+        return PortCallResult(
+            h, ::ReadFile(h, buffer, count, received, static_cast<LPOVERLAPPED>(overlapped)));
     };
     api.WriteFile = [](HANDLE h, const void* buffer, DWORD count, DWORD* written,
                        void* overlapped) {
-        return ::WriteFile(h, buffer, count, written, static_cast<LPOVERLAPPED>(overlapped));
+        return PortCallResult(
+            h, ::WriteFile(h, buffer, count, written, static_cast<LPOVERLAPPED>(overlapped)));
     };
     api.CloseHandle = [](HANDLE h) { return ::CloseHandle(h); };
     api.GetTickCount = [] { return ::GetTickCount(); };

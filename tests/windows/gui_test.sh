@@ -5,7 +5,7 @@
 # polls for its event with a deadline.
 #
 # Usage: gui_test.sh CASE     (windows, upload, step-failure, missing-port, second-press,
-#                              close-during-upload)
+#                              unplugged, close-during-upload)
 # Environment: WINEPREFIX, BRISKO_WINE, BRISKO_WINESERVER, BRISKO_PROGRAM, BRISKO_PROBE,
 # BRISKO_SIMULATOR (see tests/windows/CMakeLists.txt).
 set -euo pipefail
@@ -125,6 +125,25 @@ second-press)
     keys_in "Communication Setup" Return # OK has the focus at the first showing
     probe gone "Communication Setup" 20000 || fail "OK did not close the dialog"
     expect_received_image
+    close_program
+    ;;
+unplugged)
+    # The line goes away where the device information should come (an adapter unplugged): the
+    # next write fails, the step ends with its message, and the port is closed, so the next press
+    # connects afresh and finds no port. Had the port stayed open, the next press would go
+    # straight to the open dialog. (Under Wine only a write reports a line that has gone; a read
+    # finds nothing. On Windows both fail.)
+    start_window_manager
+    image_of_size 5000
+    start_simulator --fault info:hangup
+    start_program
+    click_upgrade
+    accept_image
+    expect_log "Communication error 2." "Please turn ON the IRD" "Communication established" \
+        "Communication error 2."
+    click_upgrade
+    expect_box "Could not create handle"
+    expect_box "Port Error."
     close_program
     ;;
 close-during-upload)

@@ -38,6 +38,13 @@ windows)
         grep -qx "$line" "$work/layout.log" || fail "layout: no \"$line\""
     done
     probe fit >"$work/fit.log" || fail "a caption is clipped"
+    # The hint shows over every control and over the window's empty area.
+    for spot in "50 12" "50 40" "15 62" "150 95" "250 30"; do
+        xdotool mousemove --window "$window" $spot
+        probe wait-tooltip "Send INS" 10000 || fail "no hint at $spot"
+        xdotool mousemove 0 0
+        probe wait-tooltip "" 10000 || fail "the hint stays after the pointer left"
+    done
     # Focus starts in the log; Tab, Tab reaches "Upgrade Software", Shift+Tab "Setup Comm".
     [ "$(probe focus)" == 102 ] || fail "the log does not have the focus at start"
     xdotool windowactivate --sync "$window"

@@ -7,6 +7,7 @@
 //   brisko-probe wait-box TEXT MS             waits for a message box with TEXT; prints its title
 //   brisko-probe wait-window TITLE MS         waits until a visible window has this title
 //   brisko-probe gone TITLE MS                waits until no visible window has this title
+//   brisko-probe wait-tooltip TEXT MS         waits until a tooltip shows TEXT ("": none shows)
 //   brisko-probe state                        whether each window is visible, minimised, enabled
 //   brisko-probe layout                       positions, sizes and styles of both windows
 //   brisko-probe fit                          the captions' widths against their controls
@@ -215,9 +216,10 @@ int Fit() {
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: brisko-probe log | wait-log LINE MS | wait-box TEXT MS | "
-                 "wait-window TITLE MS | gone TITLE MS | layout | fit | selected | focus\n");
+    std::fprintf(
+        stderr,
+        "usage: brisko-probe log | wait-log LINE MS | wait-box TEXT MS | wait-tooltip TEXT MS | "
+        "wait-window TITLE MS | gone TITLE MS | layout | fit | selected | focus\n");
     return 2;
 }
 
@@ -264,6 +266,23 @@ int main(int argc, char** argv) {
     if (command == "gone" && argc == 4) {
         return WaitFor(static_cast<DWORD>(std::atol(argv[3])),
                        [&] { return VisibleWindowTitled(argv[2]) == nullptr; })
+                   ? 0
+                   : 1;
+    }
+    if (command == "wait-tooltip" && argc == 4) {
+        const std::string text = argv[2];
+        return WaitFor(static_cast<DWORD>(std::atol(argv[3])),
+                       [&] {
+                           bool shown = false;
+                           for (HWND tip =
+                                    FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr);
+                                tip != nullptr;
+                                tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+                               if (IsWindowVisible(tip))
+                                   shown = shown || text.empty() || Text(tip) == text;
+                           }
+                           return text.empty() ? !shown : shown;
+                       })
                    ? 0
                    : 1;
     }

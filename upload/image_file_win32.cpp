@@ -1,6 +1,6 @@
 // The image file on Windows: a disk file opened in binary mode. Names of devices ("COM1", "CON",
 // "NUL", "\\.\COM3") open the device itself there, which may block or take a port, so only a
-// file that the system calls a disk file is an image.
+// file that the system calls a disk file is an image, and a device's name is never opened.
 #include "image_file.h"
 
 #include <windows.h>
@@ -10,8 +10,18 @@
 
 namespace {
 
-// A name whose attributes say that it is no plain file is refused before it is opened.
+// Opening a device can act on it (a serial port raises its modem lines when opened), so a name
+// that is no plain file is refused before it is opened. The system takes "COM1", "NUL" and the
+// like for devices in any folder and with any extension, and reports ordinary attributes for
+// them: its full form of such a name is in the device namespace (\\.\COM1).
 bool LooksLikePlainFile(const std::string& path) {
+    char full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    const std::string name(full, length);
+    if (name.rfind("\\\\.\\", 0) == 0 || name.rfind("\\\\?\\", 0) == 0)
+        return false;
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;

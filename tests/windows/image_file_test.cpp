@@ -108,8 +108,8 @@ TEST_P(NotAnImage, IsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(DevicesAndDirectories, NotAnImage,
                          testing::Values("COM1", "COM3", "CON", "NUL", "nul.bin", "AUX", "PRN",
-                                         "LPT1", "CONIN$", "\\\\.\\COM3", "\\\\.\\NUL",
-                                         "\\\\.\\pipe\\brisko-none", ".", "C:\\windows",
-                                         "no-such-image.bin", ""));
+                                         "LPT1", "CONIN$", "C:\\windows\\com1.bin", "\\\\.\\COM3",
+                                         "\\\\.\\NUL", "\\\\.\\pipe\\brisko-none", ".",
+                                         "C:\\windows", "no-such-image.bin", ""));
 
 } // namespace

@@ -2,7 +2,9 @@
 
 #include "line_meter.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 
 void PrintFigure(const char* name, double value) {
     std::printf("bench.%s=%.6f\n", name, value);
@@ -29,6 +31,18 @@ void PrintUploadFigures(const UploadFigures& f) {
     PrintFigure("hwm_kib", f.hwmKib);
     PrintFigure("write_calls", static_cast<unsigned long long>(f.writeCalls));
     PrintFigure("read_calls", static_cast<unsigned long long>(f.readCalls));
+    std::vector<double> turns = f.turnaroundSeconds;
+    const double total = std::accumulate(turns.begin(), turns.end(), 0.0);
+    double median = 0;
+    if (!turns.empty()) {
+        std::sort(turns.begin(), turns.end());
+        const std::size_t half = turns.size() / 2;
+        median = turns.size() % 2 != 0 ? turns[half] : (turns[half - 1] + turns[half]) / 2;
+    }
+    PrintFigure("turnarounds", static_cast<unsigned long long>(turns.size()));
+    PrintFigure("turnaround_total_s", total);
+    PrintFigure("turnaround_mean_ms", turns.empty() ? 0.0 : 1e3 * total / turns.size());
+    PrintFigure("turnaround_median_ms", 1e3 * median);
     std::fflush(stdout);
 }
 

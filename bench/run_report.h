@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <sys/time.h>
+#include <vector>
 
 struct UploadFigures {
     std::string outcome;    // the last log line
@@ -17,10 +18,13 @@ struct UploadFigures {
     double systemSeconds = 0;
     unsigned long long maxRssKib = 0; // ru_maxrss
     unsigned long long hwmKib = 0;    // VmHWM, 0 when unknown
+    // The host's turnarounds (LineMeter::Turnarounds), in seconds.
+    std::vector<double> turnaroundSeconds;
 };
 
 // Prints outcome, wall_s, tx_bytes, rx_bytes, line_s, line_ratio, cpu_user_s, cpu_sys_s, cpu_s,
-// cpu_share, max_rss_kib, hwm_kib, write_calls and read_calls, and flushes.
+// cpu_share, max_rss_kib, hwm_kib, write_calls, read_calls, and the turnarounds: turnarounds
+// (their number), turnaround_total_s, turnaround_mean_ms and turnaround_median_ms; then flushes.
 void PrintUploadFigures(const UploadFigures& figures);
 
 void PrintFigure(const char* name, double value);

@@ -121,6 +121,8 @@ int main(int argc, char** argv) {
     figures.systemSeconds = TimevalSeconds(after.ru_stime) - TimevalSeconds(before.ru_stime);
     figures.maxRssKib = static_cast<unsigned long long>(after.ru_maxrss);
     figures.hwmKib = PeakResidentKib();
+    for (const auto turnaround : meter.Turnarounds())
+        figures.turnaroundSeconds.push_back(std::chrono::duration<double>(turnaround).count());
     PrintUploadFigures(figures);
     std::printf("bench.platform=%s\n", QGuiApplication::platformName().toLocal8Bit().constData());
     PrintFigure("block_lines", window.blockLines);

@@ -160,8 +160,11 @@ int Run(const Arguments& args) {
     std::string preload = Absolute(args.tap);
     if (const char* existing = std::getenv("LD_PRELOAD"); existing != nullptr && *existing)
         preload += std::string(":") + existing;
+    std::vector<std::string> programCommand = args.program;
+    if (programCommand[0].find('/') != std::string::npos)
+        programCommand[0] = Absolute(programCommand[0]); // it starts in dir
     const pid_t program =
-        Spawn(args.program, dir,
+        Spawn(programCommand, dir,
               {"LD_PRELOAD=" + preload, std::string(kLineTapFileVariable) + "=" + tapFile});
     if (program < 0)
         return 2;

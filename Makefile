@@ -1,9 +1,10 @@
-# The two set-up commands of the README (make run, make test), and the demo and benchmarks.
+# The set-up commands of the README (make package, make run, make test), and the demo and
+# benchmarks.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test demo bench screenshot clean
+.PHONY: all deps build run test package demo bench screenshot clean
 
 all: build
 
@@ -19,6 +20,9 @@ run: build
 
 test: deps
 	scripts/test.sh
+
+package: deps
+	scripts/package.sh
 
 demo: build
 	scripts/demo.sh $(BUILD)

@@ -3,8 +3,11 @@
 // the receiver would check it; any malformed frame, a read that could land outside the reply
 // buffer, a run that does not end, or a sanitizer report is a finding.
 //
-// Input: byte 0 picks the image, byte 1 the port's platform and an Open step to fail; then each
-// read of the port takes two bytes (piece length, milliseconds to let pass) and the piece itself.
+// Input: byte 0 picks the image, byte 1 the port's platform, an Open step to fail and a control
+// frame in the middle of which the line goes away (none, or the first frame with one of six
+// codes); then each read of the port takes two bytes (piece length, milliseconds to let pass) and
+// the piece itself. A run that writes "Done." without a whole end frame on the line, or leaves
+// the port open after its line went away, is a finding too.
 #include "connection.h"
 #include "frames.h"
 #include "upload_image.h"
@@ -32,6 +35,8 @@ constexpr const char* kOpenSteps[] = {"",
                                       "GetCommState",
                                       "BuildCommDCBA",
                                       "SetCommState"};
+constexpr int kDyingCodes[] = {-1,         kCodeWake, kCodeStage2, kCodeStart, kCodeFirstBlock,
+                               kCodeBlock, kCodeEnd};
 
 [[noreturn]] void Finding(const char* what) {
     std::fprintf(stderr, "finding: %s\n", what);
@@ -41,6 +46,15 @@ constexpr const char* kOpenSteps[] = {"",
 // Checks the byte stream the host writes, frame by frame, whatever pieces it comes in.
 class FrameChecker {
 public:
+    // The code of the control frame being written once its code bytes are in, else -1.
+    int CodeInProgress() const {
+        if (announced != 0 || pending.size() < 10)
+            return -1;
+        return pending[8] * 256 + pending[9];
+    }
+    int EndFrames() const { return endFrames; }
+    bool InsideFrame() const { return !pending.empty() || announced != 0; }
+
     void Take(const std::uint8_t* bytes, std::size_t count) {
         pending.insert(pending.end(), bytes, bytes + count);
         for (;;) {
@@ -54,8 +68,8 @@ public:
             pending.erase(pending.begin(), pending.begin() + static_cast<long>(need));
         }
     }
-    void EndOfRun() {
-        if (!pending.empty() || announced != 0)
+    void EndOfRun(bool lineGone) {
+        if (InsideFrame() && !lineGone)
             Finding("the run ended inside a frame");
     }
 
@@ -73,6 +87,7 @@ private:
         case kCodeEnd:
             if (length != 0)
                 Finding("control frame with a length");
+            endFrames += code == kCodeEnd ? 1 : 0;
             break;
         case kCodeBlock:
             if (length != kFirstBlockFrameSize && (length < 5 || length > 4084))
@@ -98,12 +113,13 @@ private:
 
     std::vector<std::uint8_t> pending;
     std::size_t announced = 0;
+    int endFrames = 0;
 };
 
 class FuzzHost : public UploadHost {
 public:
-    void ClearLog() override {}
-    void AddLine(const std::string&) override {}
+    void ClearLog() override { lastLine.clear(); }
+    void AddLine(const std::string& text) override { lastLine = text; }
     bool Execute(OpenDialog& dialog) override {
         dialog.FileName = image;
         return true;
@@ -111,6 +127,7 @@ public:
     void ErrorBox(const std::string&) override {}
     void ProcessMessages() override {}
     std::string image;
+    std::string lastLine;
 };
 
 // The port as this input plays it.
@@ -121,6 +138,8 @@ struct Script {
     DWORD now = 0;
     FrameChecker checker;
     std::string failing;
+    int dieInCode = -1; // the line goes away in the middle of the first frame with this code
+    bool lineGone = false;
 
     std::uint8_t Next() { return at < size ? data[at++] : 0; }
 };
@@ -154,8 +173,16 @@ void InstallFakePort() {
     api.WriteFile = [](HANDLE, const void* buffer, DWORD count, DWORD* written, void*) {
         if (count > kSendBufferSize)
             Finding("a write larger than the send buffer");
-        script->checker.Take(static_cast<const std::uint8_t*>(buffer), count);
-        *written = count;
+        *written = 0;
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        for (DWORD i = 0; i < count; ++i) {
+            if (script->checker.CodeInProgress() == script->dieInCode)
+                script->lineGone = true;
+            if (script->lineGone)
+                return BOOL{0}; // the device has gone: the rest of the write is lost
+            script->checker.Take(bytes + i, 1);
+            ++*written;
+        }
         return BOOL{1};
     };
     api.ReadFile = [](HANDLE, void* buffer, DWORD count, DWORD* received, void*) {
@@ -164,6 +191,10 @@ void InstallFakePort() {
         *received = 0;
         if (count == 0)
             return BOOL{1};
+        if (script->lineGone) {
+            script->now += 10;
+            return BOOL{0};
+        }
         if (script->at >= script->size) {
             script->now += 1000; // the input is spent: the line stays silent
             return BOOL{1};
@@ -205,6 +236,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t imageChoice = run.Next();
     const std::uint8_t portChoice = run.Next();
     run.failing = kOpenSteps[(portChoice >> 1) % std::size(kOpenSteps)];
+    run.dieInCode = kDyingCodes[(portChoice >> 4) % std::size(kDyingCodes)];
     script = &run;
     InstallFakePort();
 
@@ -213,7 +245,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Serial.Close(); // every input starts with the port closed, as the program does
     portIndex = 2;
     UploadImage(host);
-    run.checker.EndOfRun();
+    run.checker.EndOfRun(run.lineGone);
+    if (host.lastLine == "Done." && run.checker.EndFrames() == 0)
+        Finding("\"Done.\" without a whole end frame on the line");
+    if (run.lineGone && Serial.IsOpen())
+        Finding("the port stayed open after its line went away");
     script = nullptr;
     return 0;
 }

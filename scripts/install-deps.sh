@@ -11,6 +11,7 @@ packages=(
     valgrind time
     fonts-dejavu-extra
     xdotool openbox
+    dpkg-dev file help2man librsvg2-bin desktop-file-utils appstream lintian
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

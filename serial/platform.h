@@ -76,6 +76,18 @@ struct OSVERSIONINFOA {
 #endif
 
 // One entry per operation. The defaults are the system's (or the termios layer's) functions.
+//
+// What CSerial relies on beyond the system's own documentation, which every layer must keep:
+// - ReadFile and WriteFile on an open port return FALSE only when the port's device has gone
+//   away (an adapter unplugged, the line hung up; on Windows the calls then fail, with
+//   ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND or ERROR_DEVICE_NOT_CONNECTED for example). All else is
+//   success with a count: a read that finds nothing returns TRUE with 0 bytes, a write whose
+//   time-out ran out returns TRUE with the bytes taken so far, and a line error that the
+//   driver reports as an aborted call (fAbortOnError) is cleared with ClearCommError and
+//   reported as TRUE with what was moved. CSerial closes a port whose device is gone once the
+//   upload's step has ended, so that the next upload opens it afresh.
+// - PurgeComm with PURGE_RXCLEAR alone (or with PURGE_RXABORT) empties the input queue and
+//   leaves the output queue, bytes still to be sent, untouched.
 struct PlatformApi {
     std::function<BOOL(OSVERSIONINFOA* info)> GetVersionExA;
     std::function<HANDLE(const char* name, DWORD access, DWORD shareMode, void* security,

@@ -10,6 +10,7 @@ constexpr DWORD kQueueSize = 1024;           // bytes, each way
 constexpr DWORD kWriteTimeoutPerByte = 200;  // ms
 constexpr DWORD kWriteTimeoutConstant = 200; // ms
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr DWORD kPurgeInput = PURGE_RXCLEAR;
 constexpr std::size_t kDeviceNameLength = 4; // "COM3"
 
 } // namespace
@@ -84,10 +85,25 @@ void CSerial::Close() {
     os.PurgeComm(handle, kPurgeAll);
     os.CloseHandle(handle);
     handle = INVALID_HANDLE_VALUE;
+    deviceGone = false;
 }
 
 void CSerial::Purge() {
     Platform().PurgeComm(handle, kPurgeAll);
+}
+
+void CSerial::PurgeInput() {
+    Platform().PurgeComm(handle, kPurgeInput);
+}
+
+void CSerial::CloseIfGone() {
+    if (IsOpen() && deviceGone)
+        Close();
+}
+
+void CSerial::Note(BOOL ok) {
+    if (!ok && IsOpen())
+        deviceGone = true;
 }
 
 bool CSerial::IsOpen() const {
@@ -99,7 +115,7 @@ std::uint32_t CSerial::Read(std::uint8_t* buffer, std::uint32_t count, std::uint
     std::memset(buffer, 0xFF, count);
 
     DWORD received = 0;
-    os.ReadFile(handle, buffer, count, &received, nullptr);
+    Note(os.ReadFile(handle, buffer, count, &received, nullptr));
     std::uint32_t total = received;
 
     // The time limit runs from the end of the first read; an unsigned difference survives the
@@ -111,7 +127,7 @@ std::uint32_t CSerial::Read(std::uint8_t* buffer, std::uint32_t count, std::uint
         if (total >= count)
             break;
         received = 0;
-        os.ReadFile(handle, buffer + total, count - total, &received, nullptr);
+        Note(os.ReadFile(handle, buffer + total, count - total, &received, nullptr));
         total += received;
     }
     return total;
@@ -123,12 +139,12 @@ std::uint32_t CSerial::Write(const std::uint8_t* buffer, std::uint32_t count) {
         std::uint32_t total = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
             DWORD written = 0;
-            os.WriteFile(handle, buffer + i, 1, &written, nullptr);
+            Note(os.WriteFile(handle, buffer + i, 1, &written, nullptr));
             total += written;
         }
         return total;
     }
     DWORD written = 0;
-    os.WriteFile(handle, buffer, count, &written, nullptr);
+    Note(os.WriteFile(handle, buffer, count, &written, nullptr));
     return written;
 }

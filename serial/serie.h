@@ -23,7 +23,16 @@ public:
     void Open(const char* portSpec);
     void Close();
     void Purge();
+    // Discards what has arrived and not been read; what is still to be sent stays.
+    void PurgeInput();
     bool IsOpen() const;
+
+    // True once a platform read or write on the open port failed: its device has gone away
+    // (unplugged). Only Close forgets it.
+    bool DeviceGone() const { return deviceGone; }
+    // Closes the port if its device has gone away, so that the next connection opens it afresh;
+    // called when an upload's step has ended. A port that is merely silent stays open.
+    void CloseIfGone();
 
     // Sets count bytes of buffer to 0xFF, then stores what arrives from the start of the buffer
     // until count bytes are in or timeLimit milliseconds have passed. Returns the bytes received.
@@ -32,6 +41,10 @@ public:
 
 private:
     void FailOpen(const char* message);
+    // Notes the result of a platform read or write: a failure on an open port means the device
+    // is gone.
+    void Note(BOOL ok);
 
     HANDLE handle;
+    bool deviceGone = false;
 };

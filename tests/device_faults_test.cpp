@@ -9,6 +9,7 @@
 #include "temp_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -58,7 +59,11 @@ protected:
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         if (const char* file = TimesFile()) {
             std::ofstream out(file, std::ios::app);
-            out << label << '\t' << (log.empty() ? "" : log.back()) << '\t' << took.count() << '\n';
+            // A run that ends in an error box leaves the log empty: the box's text stands there.
+            const std::string last = !log.empty()          ? log.back()
+                                     : !host.boxes.empty() ? host.boxes.back()
+                                                           : "";
+            out << label << '\t' << last << '\t' << took.count() << '\n';
         }
         return log;
     }
@@ -148,15 +153,25 @@ std::vector<Fault> AllFaults() {
     all.push_back(F("block1:late", {"--fault", "block1:late"}, 0, kBlock));
     all.push_back(F("block2:late", {"--fault", "block2:late"}, 1, kBlock));
     all.push_back(F("end:late", {"--fault", "end:late"}, 2, kDone));
-    // One byte too many after a good answer shifts the next answer read, unless a purge comes
-    // between (the wake-up's) or the next answer is not examined (the end's).
+    // One byte too many after a good answer would shift the next answer read: the input is
+    // purged before each block goes out, and at the wake-up before each attempt. After stage 2
+    // the stray byte lands in the device information, which is not judged; the end's answer is
+    // not examined.
     all.push_back(F("wake:extra-byte", {"--fault", "wake:extra-byte"}, 2, kDone));
-    // After stage 2 the stray byte lands in the device information, which is not judged.
     all.push_back(F("stage2:extra-byte", {"--fault", "stage2:extra-byte"}, 2, kDone));
-    all.push_back(F("stage3:extra-byte", {"--fault", "stage3:extra-byte"}, 0, kFirst));
-    all.push_back(F("first:extra-byte", {"--fault", "first:extra-byte"}, 0, kBlock));
-    all.push_back(F("block1:extra-byte", {"--fault", "block1:extra-byte"}, 1, kBlock));
+    all.push_back(F("stage3:extra-byte", {"--fault", "stage3:extra-byte"}, 2, kDone));
+    all.push_back(F("first:extra-byte", {"--fault", "first:extra-byte"}, 2, kDone));
+    all.push_back(F("block1:extra-byte", {"--fault", "block1:extra-byte"}, 2, kDone));
     all.push_back(F("block2:extra-byte", {"--fault", "block2:extra-byte"}, 2, kDone));
+    // An answer sent twice: the copy is purged like a stray byte. After stage 2 it stands where
+    // the device information should, so stage 3 reads the information instead of its answer.
+    all.push_back(F("wake:twice", {"--fault", "wake:twice"}, 2, kDone));
+    all.push_back(F("stage2:twice", {"--fault", "stage2:twice"}, 0, kStage3));
+    all.push_back(F("stage3:twice", {"--fault", "stage3:twice"}, 2, kDone));
+    all.push_back(F("first:twice", {"--fault", "first:twice"}, 2, kDone));
+    all.push_back(F("block1:twice", {"--fault", "block1:twice"}, 2, kDone));
+    all.push_back(F("block2:twice", {"--fault", "block2:twice"}, 2, kDone));
+    all.push_back(F("end:twice", {"--fault", "end:twice"}, 2, kDone));
     // The device information is never judged: whatever it holds, stage 3 follows.
     all.push_back(F("info:silent", {"--fault", "info:silent"}, 2, kDone));
     all.push_back(F("info:short", {"--fault", "info:short"}, 2, kDone));
@@ -179,20 +194,105 @@ INSTANTIATE_TEST_SUITE_P(Matrix, DeviceFaults, testing::ValuesIn(AllFaults()),
                              return name;
                          });
 
-// The other end goes away in the middle of a block, as an unplugged adapter does.
-TEST_F(TimedFixture, ALineThatGoesAwayMidBlockEndsTheRunAndTheNextPressFindsThePortOpen) {
+// A stale answer must never pass for the acknowledgement of the next block: the receiver answers
+// one frame twice and then refuses the block after it. The image has the first block frame and
+// three blocks of the loop.
+struct StaleAnswer {
+    std::string name;
+    std::vector<std::string> options;
+    int progress;
+    const char* last;
+};
+
+std::ostream& operator<<(std::ostream& out, const StaleAnswer& s) {
+    return out << s.name;
+}
+
+class StaleAnswers : public TimedFixture, public testing::WithParamInterface<StaleAnswer> {};
+
+TEST_P(StaleAnswers, AreNeverTakenForTheNextBlocksAcknowledgement) {
+    StartSim(GetParam().options);
+    const std::string image = MakeImage(4 * 4080);
+    EXPECT_EQ(TimedUpload(image, GetParam().name),
+              Established(GetParam().progress, GetParam().last));
+    const Lines sim = StopSim();
+    EXPECT_TRUE(LinesStarting(sim, "VIOLATION").empty()) << testing::PrintToString(sim);
+    const Lines codes = ControlCodes(sim);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "0x0013"), 0) << "no end frame after failing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StaleAnswers,
+    testing::Values(StaleAnswer{"first:twice, block1:silent",
+                                {"--fault", "first:twice", "--fault", "block1:silent"},
+                                0,
+                                kBlock},
+                    StaleAnswer{"block1:twice, block2:silent",
+                                {"--fault", "block1:twice", "--fault", "block2:silent"},
+                                1,
+                                kBlock},
+                    StaleAnswer{"block2:twice, block3:silent",
+                                {"--fault", "block2:twice", "--fault", "block3:silent"},
+                                2,
+                                kBlock},
+                    StaleAnswer{"block2:twice, block3:wrong-code",
+                                {"--fault", "block2:twice", "--fault", "block3:wrong-code"},
+                                2,
+                                kBlock},
+                    StaleAnswer{"stage3:twice, first:silent",
+                                {"--fault", "stage3:twice", "--fault", "first:silent"},
+                                0,
+                                kFirst}),
+    [](const auto& info) {
+        std::string name;
+        for (char c : info.param.name) {
+            if (std::isalnum(static_cast<unsigned char>(c)))
+                name += c;
+            else if (c == ',')
+                name += "_then_";
+        }
+        return name;
+    });
+
+// The other end goes away in the middle of a block, as an unplugged adapter does. The run ends
+// with its step's message and the port is closed, so the adapter plugged in again under the same
+// name is used by the next press without a restart of the program.
+TEST_F(TimedFixture, ALineThatGoesAwayIsClosedAndTheNextPressConnectsAfresh) {
     StartSim({"--fault", "block1:hangup"});
     const std::string image = MakeImage(kImageSize);
     EXPECT_EQ(TimedUpload(image, "block1:hangup"), Established(0, kBlock));
     EXPECT_EQ(LinesStarting(StopSim(), "HANGUP").size(), 1u);
+    EXPECT_FALSE(Serial.IsOpen()) << "a port whose device is gone is closed";
 
-    // The port is still open, so the next press neither reconnects nor shows a box: it tries
-    // to wake a receiver that is no longer there.
-    ASSERT_TRUE(Serial.IsOpen());
-    EXPECT_EQ(TimedUpload(image, "block1:hangup, next press"),
-              (Lines{"Please turn ON the IRD", kWake}));
+    // Still unplugged: the press cannot open the port.
+    ports.Link("COM3", ports.Root() + "/unplugged");
+    EXPECT_TRUE(TimedUpload(image, "block1:hangup, press while unplugged").empty());
+    EXPECT_EQ(host.boxes, (Lines{"Could not create handle", "Port Error."}));
+
+    // Plugged in again under the same name: the next press connects and completes.
+    host.boxes.clear();
+    StartSim();
+    EXPECT_EQ(TimedUpload(image, "block1:hangup, press after plugging in again"),
+              Established(2, kDone));
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_TRUE(Serial.IsOpen());
+    EXPECT_EQ(LinesStarting(StopSim(), "VERDICT OK").size(), 1u);
+}
+
+// The line goes away right after the last acknowledgement: the end frame cannot go out, and the
+// run must not end in "Done.".
+TEST_F(TimedFixture, AnEndFrameThatCannotBeWrittenIsNoSuccess) {
+    StartSim({"--fault", "block2:hangup-after"});
+    host.onProcessMessages = [this] {
+        if (host.processed == 2) // after "Block 2": wait until the receiver's end has closed
+            sim->WaitForLine("VERDICT", 10'000);
+    };
+    EXPECT_EQ(TimedUpload(MakeImage(kImageSize), "block2:hangup-after"),
+              Established(2, "Communication error 5."));
+    const Lines sim = StopSim();
+    EXPECT_EQ(LinesStarting(sim, "HANGUP").size(), 1u);
+    EXPECT_EQ(LinesStarting(sim, "RX ctrl code=0x0013").size(), 0u);
+    EXPECT_FALSE(Serial.IsOpen()) << "a port whose device is gone is closed";
 }
 
 } // namespace

@@ -43,13 +43,18 @@ FakePlatform::FakePlatform() {
         stateSet = *dcb;
         return result("SetCommState");
     };
-    api.PurgeComm = [result](HANDLE, DWORD) { return result("PurgeComm"); };
+    api.PurgeComm = [this, result](HANDLE, DWORD flags) {
+        purges.push_back(flags);
+        return result("PurgeComm");
+    };
     api.ClearCommError = [result](HANDLE, DWORD*, void*) { return result("ClearCommError"); };
     api.CloseHandle = [result](HANDLE) { return result("CloseHandle"); };
     api.ReadFile = [this](HANDLE, void* buffer, DWORD count, DWORD* received, void*) {
         calls.emplace_back("ReadFile");
         readCounts.push_back(count);
         *received = 0;
+        if (gone)
+            return BOOL{0};
         if (!pieces.empty()) {
             std::vector<std::uint8_t> piece = std::move(pieces.front());
             pieces.pop_front();
@@ -62,11 +67,11 @@ FakePlatform::FakePlatform() {
     };
     api.WriteFile = [this](HANDLE, const void* buffer, DWORD count, DWORD* written, void*) {
         calls.emplace_back("WriteFile");
-        const DWORD n = std::min(count, writeLimit);
+        const DWORD n = gone ? 0 : std::min(count, writeLimit);
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
         writes.emplace_back(bytes, bytes + n);
         *written = n;
-        return BOOL{n == count};
+        return BOOL{!gone};
     };
     api.GetTickCount = [this] {
         const DWORD now = tick;

@@ -38,8 +38,13 @@ public:
     DWORD tick = 0;
     DWORD tickStep = 1;
 
+    std::vector<DWORD> purges;                     // the flags of each PurgeComm
     std::vector<std::vector<std::uint8_t>> writes; // the bytes of each WriteFile
-    DWORD writeLimit = 0xFFFFFFFFu;                // at most this many bytes taken per write
+    // At most this many bytes taken per write, as when the write time-out runs out: the write
+    // still succeeds.
+    DWORD writeLimit = 0xFFFFFFFFu;
+    // The device has gone away: every ReadFile and WriteFile fails and moves no byte.
+    bool gone = false;
 
     std::size_t Count(const std::string& name) const;
 };

@@ -288,7 +288,59 @@ TEST_F(PortTest, ALineThatHasGoneAwayReadsNothingWithoutSpinning) {
     // makes thousands.
     EXPECT_LE(reads, 10);
     EXPECT_EQ(port.Write(buffer, 12), 0u);
-    EXPECT_TRUE(port.IsOpen()) << "only the program closes its port";
+    EXPECT_TRUE(port.IsOpen()) << "the step that failed goes on to its end";
+    EXPECT_TRUE(port.DeviceGone());
+    port.CloseIfGone();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+// The layer's side of the contract: failure means a device gone, and nothing else does.
+TEST_F(PortTest, OnlyALineThatHasGoneAwayFailsAReadOrAWrite) {
+    MakePty();
+    const PlatformApi os = SystemPlatform();
+    HANDLE h =
+        os.CreateFileA("COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 50};
+    ASSERT_TRUE(os.SetCommTimeouts(h, &timeouts));
+
+    std::uint8_t buffer[12];
+    DWORD received = 99;
+    EXPECT_TRUE(os.ReadFile(h, buffer, 12, &received, nullptr)) << "a silent line";
+    EXPECT_EQ(received, 0u);
+
+    // Nobody reads the other end: the write stops at its time-out, having taken part.
+    Bytes lots(1 << 20, 0x55);
+    DWORD written = 0;
+    EXPECT_TRUE(os.WriteFile(h, lots.data(), static_cast<DWORD>(lots.size()), &written, nullptr));
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, lots.size());
+
+    TearDownPty();
+    EXPECT_FALSE(os.ReadFile(h, buffer, 12, &received, nullptr));
+    EXPECT_FALSE(os.WriteFile(h, buffer, 12, &written, nullptr));
+    os.CloseHandle(h);
+}
+
+// The purge before each block drops what has arrived, and what was written goes on arriving at
+// the other end. (A pseudo-terminal hands written bytes over at once, so it cannot show an
+// output queue being emptied: serial_test checks that the purge asks for the input alone.)
+TEST_F(PortTest, AnInputPurgeDropsWhatHasArrivedAndKeepsWhatWasWritten) {
+    MakePty();
+    CSerial port;
+    port.Open("COM3:115200,N,8,1");
+    ASSERT_TRUE(port.IsOpen());
+    const Bytes stale{1, 2, 3};
+    ASSERT_EQ(write(master, stale.data(), stale.size()), 3);
+    const Bytes frame{'G', 'r', 'a', 'y'};
+    ASSERT_EQ(port.Write(frame.data(), 4), 4u);
+
+    port.PurgeInput();
+    std::uint8_t buffer[3];
+    EXPECT_EQ(port.Read(buffer, 3, 20), 0u) << "what had arrived is gone";
+    Bytes got(4);
+    ASSERT_EQ(read(master, got.data(), got.size()), 4);
+    EXPECT_EQ(got, frame);
 }
 
 } // namespace

@@ -97,6 +97,16 @@ TEST(Close, ClearsPurgesAndClosesEvenAClosedPort) {
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"ClearCommError", "PurgeComm", "CloseHandle"}));
 }
 
+TEST(Purge, AbortsAndEmptiesBothWaysButAnInputPurgeOnlyTheInput) {
+    FakePlatform fake;
+    CSerial port;
+    port.Open("COM2:115200,N,8,1");
+    port.Purge();
+    port.PurgeInput();
+    // Bytes still to be sent are never dropped before a block: they are part of the dialogue.
+    EXPECT_EQ(fake.purges, (std::vector<DWORD>{0x0F, PURGE_RXCLEAR}));
+}
+
 // ---- Read ----
 
 class ReadTest : public testing::Test {
@@ -206,6 +216,77 @@ TEST(Write, BeforeTheFirstOpenGoesByteByByte) {
     const std::uint8_t bytes[2] = {1, 2};
     port.Write(bytes, 2);
     EXPECT_EQ(fake.writes.size(), 2u);
+}
+
+// ---- A device that goes away ----
+
+// Only a failing read or write on an open port means the device is gone (an adapter unplugged).
+// CSerial then closes the port when the upload's step ends; a merely silent or slow line stays
+// open.
+class GoneTest : public testing::Test {
+protected:
+    void SetUp() override {
+        port.Open("COM3:115200,N,8,1");
+        osPlatform = 2;
+    }
+    FakePlatform fake;
+    CSerial port;
+    std::uint8_t buffer[12] = {};
+};
+
+TEST_F(GoneTest, AFailingReadMarksTheDeviceGoneAndTheStepsEndClosesThePort) {
+    fake.gone = true;
+    fake.tickStep = 500;
+    EXPECT_EQ(port.Read(buffer, 12, 2000), 0u);
+    EXPECT_TRUE(port.IsOpen()) << "the step goes on to its own end";
+    EXPECT_TRUE(port.DeviceGone());
+    fake.calls.clear();
+    port.CloseIfGone();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"ClearCommError", "PurgeComm", "CloseHandle"}));
+    EXPECT_FALSE(port.DeviceGone()) << "the next Open starts afresh";
+}
+
+TEST_F(GoneTest, AFailingWriteMarksTheDeviceGone) {
+    fake.gone = true;
+    EXPECT_EQ(port.Write(buffer, 12), 0u);
+    EXPECT_TRUE(port.DeviceGone());
+    port.CloseIfGone();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST_F(GoneTest, ASilentLineOrATimedOutWriteLeavesThePortOpen) {
+    fake.tickStep = 500;
+    EXPECT_EQ(port.Read(buffer, 12, 2000), 0u);
+    fake.writeLimit = 5;
+    EXPECT_EQ(port.Write(buffer, 12), 5u);
+    EXPECT_FALSE(port.DeviceGone());
+    fake.calls.clear();
+    port.CloseIfGone();
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(GoneTest, ReopeningForgetsTheGoneDevice) {
+    fake.gone = true;
+    port.Write(buffer, 12);
+    port.Close();
+    fake.gone = false;
+    port.Open("COM3:115200,N,8,1");
+    EXPECT_FALSE(port.DeviceGone());
+    port.CloseIfGone();
+    EXPECT_TRUE(port.IsOpen());
+}
+
+TEST(Gone, CallsOnAClosedPortProveNothing) {
+    FakePlatform fake;
+    fake.gone = true;
+    fake.tickStep = 500;
+    CSerial port;
+    std::uint8_t buffer[4];
+    port.Read(buffer, 4, 2000);
+    port.Write(buffer, 4);
+    EXPECT_FALSE(port.DeviceGone());
 }
 
 // ---- The connection ----

@@ -1,10 +1,13 @@
 // Whole uploads over a pseudo-terminal against the simulated receiver.
 #include "upload_fixture.h"
 
+#include "fake_platform.h"
 #include "temp_file.h"
 
 #include <algorithm>
 #include <fcntl.h>
+#include <pty.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,6 +113,7 @@ TEST_F(UploadFixture, ASilentReceiverGetsElevenWakeUpFramesThenCommunicationErro
     StartSim({"--silent"});
     EXPECT_EQ(Upload(MakeImage(100)), (Lines{"Please turn ON the IRD", "Communication Error"}));
     EXPECT_EQ(ControlCodes(StopSim()), Lines(11, "0x0012"));
+    EXPECT_TRUE(Serial.IsOpen()) << "a silent receiver is no device gone away";
 }
 
 // ---- Failures after the wake-up ----
@@ -273,6 +277,29 @@ TEST_F(UploadFixture, ACancelledDialogEndsTheRunSilentlyWithThePortOpen) {
     EXPECT_TRUE(LinesStarting(StopSim(), "RX").empty());
 }
 
+// A device gone away (the adapter unplugged) fails its step with the step's message, and then the
+// port is closed, so that the next press connects afresh; a silent receiver leaves it open.
+TEST_F(UploadFixture, APortWhoseDeviceIsGoneIsClosedWhenTheStepEnds) {
+    FakePlatform fake;
+    fake.gone = true;
+    fake.tickStep = 100;
+    const std::string image = MakeImage(10);
+    EXPECT_EQ(Upload(image), (Lines{"Please turn ON the IRD", "Communication Error"}));
+    EXPECT_EQ(fake.Count("WriteFile"), 11u) << "the wake-up runs to its end";
+    EXPECT_FALSE(Serial.IsOpen());
+    ASSERT_GE(fake.calls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(fake.calls.end() - 3, fake.calls.end()),
+              (Lines{"ClearCommError", "PurgeComm", "CloseHandle"}));
+
+    // Back again: the next press opens the port anew. Silent now, the port stays open.
+    fake.gone = false;
+    EXPECT_EQ(Upload(image), (Lines{"Please turn ON the IRD", "Communication Error"}));
+    EXPECT_EQ(fake.Count("CreateFileA"), 2u);
+    EXPECT_TRUE(Serial.IsOpen());
+    EXPECT_TRUE(host.boxes.empty());
+    Serial.Close();
+}
+
 // ---- Files that are no image ----
 
 TEST_F(UploadFixture, OnlyARegularFileIsAnImage) {
@@ -287,6 +314,32 @@ TEST_F(UploadFixture, OnlyARegularFileIsAnImage) {
     };
     for (const auto& log : cases)
         EXPECT_EQ(log, Lines{"Cannot open file."});
+    EXPECT_TRUE(LinesStarting(StopSim(), "RX").empty());
+}
+
+// Opening a device can act on it (an adapter's modem lines change when it is opened): a path
+// that is no regular file is refused without ever being opened.
+TEST_F(UploadFixture, ADevicePathIsRefusedWithoutBeingOpened) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string slavePath = ttyname(slave);
+    close(slave);
+    const std::string fifo = ports.PortsDir() + "/../fifo.bin";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, slavePath.c_str(), IN_OPEN), 0);
+    ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+
+    StartSim();
+    EXPECT_EQ(Upload(slavePath), Lines{"Cannot open file."});
+    EXPECT_EQ(Upload(fifo), Lines{"Cannot open file."});
+    alignas(inotify_event) char events[4096];
+    EXPECT_LT(read(watch, events, sizeof events), 0) << "an open was seen";
+    close(watch);
+    close(master);
     EXPECT_TRUE(LinesStarting(StopSim(), "RX").empty());
 }
 

@@ -11,12 +11,16 @@ ImageFile::~ImageFile() {
 
 bool ImageFile::Open(const std::string& path) {
     Close();
-    // O_NONBLOCK so that a FIFO cannot hang the open; it is refused below like any other
-    // file that is not a regular one.
+    // Opening a device can act on it (an adapter raises its modem lines when opened): anything
+    // but a regular file is refused before it is opened.
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    // The path may name something else by now: O_NONBLOCK so that a FIFO put there cannot hang
+    // the open, and the check again on what was opened.
     const int f = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (f < 0)
         return false;
-    struct stat st {};
     if (fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(f);
         return false;

@@ -12,7 +12,7 @@ public:
     ImageFile& operator=(const ImageFile&) = delete;
 
     // Opens path for reading. Anything but a regular file (a directory, a FIFO, a device) is
-    // refused without blocking.
+    // refused without being opened.
     bool Open(const std::string& path);
     bool IsOpen() const { return fd >= 0; }
     // Reads up to count bytes; fewer only at the end of the file or on a read error.

@@ -166,6 +166,9 @@ UploadRun::BlockResult UploadRun::FirstBlock() {
     // us: stop before anything of the step goes out rather than send stale bytes with a valid CRC.
     if (link.BuildFirstBlockFrame(imageFile) < std::min(imageSize, kBlockDataSize))
         return BlockResult::ReadError;
+    // Acknowledgements carry no block number: a stale answer or a stray byte still waiting
+    // would pass for this block's answer or shift it.
+    Serial.PurgeInput();
     SendControlFrame(kCodeStart);
     SendControlFrame(kCodeFirstBlock);
     SendControlFrame(kCodeFirstBlock);
@@ -183,6 +186,7 @@ UploadRun::BlockResult UploadRun::BlockLoop() {
         const auto frameSize = static_cast<std::uint16_t>(chunkSize + 4);
         if (link.BuildBlockFrame(imageFile, chunkSize) < chunkSize)
             return BlockResult::ReadError;
+        Serial.PurgeInput(); // what waits now is not this block's answer
         SendControlFrame(kCodeBlock, frameSize);
         Serial.Write(link.BlockFrame(), frameSize);
         remaining -= chunkSize;
@@ -199,7 +203,10 @@ UploadRun::BlockResult UploadRun::BlockLoop() {
 }
 
 void UploadRun::End() {
-    SendControlFrame(kCodeEnd);
+    link.BuildControlFrame(kCodeEnd, 0);
+    // The receiver that never got the end frame has not finished: no "Done." then.
+    if (Serial.Write(link.ControlFrame(), kControlFrameSize) != kControlFrameSize)
+        return Fail("Communication error 5.");
     Serial.Read(link.replyBuffer, kControlFrameSize, kReadTimeLimit); // not examined
     host.AddLine("Done.");
     imageFile.Close();
@@ -211,4 +218,7 @@ void UploadImage(UploadHost& host) {
     // The buffers are large for a stack that also runs the window's nested message handling.
     auto run = std::make_unique<UploadRun>(host);
     run->Run();
+    // A device that went away during the run (an adapter unplugged) has failed its step, which
+    // has said so: the port is closed now, so that the next press connects afresh.
+    Serial.CloseIfGone();
 }

@@ -15,5 +15,6 @@ inline constexpr std::int32_t kWakeAttempts = 11;        // the eleventh reply i
 extern std::string imagePath;
 
 // Connects the port if it is not open, lets the user pick the image, runs the loader dialogue
-// and writes every outcome as a log line of the host. Never throws.
+// and writes every outcome as a log line of the host; closes the port at the end when its device
+// went away during the run. Never throws.
 void UploadImage(UploadHost& host);

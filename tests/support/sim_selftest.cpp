@@ -1,5 +1,6 @@
 // Plays the host against the simulator with raw frames: two whole uploads, then a run with a
-// wrong answer on purpose and a block frame with a bad CRC-32.
+// wrong answer on purpose and a block frame with a bad CRC-32, and one with an answer sent twice
+// and a hang-up after an answer.
 #include "sim_process.h"
 #include "temp_file.h"
 #include "temp_ports.h"
@@ -227,12 +228,34 @@ void WrongAnswerAndBadCrc() {
     Check(sim.ExitCode() == 1, "exit status 1 after a violation");
 }
 
+void AnswerTwiceThenHangUp() {
+    TempPortsDir ports;
+    SimProcess sim(ports.PortsDir(), "COM3",
+                   {"--fault", "wake:twice", "--fault", "stage2:hangup-after"});
+    Host host(sim.LinkPath());
+    host.Write(Frame(0x0012));
+    Bytes twice = Frame(0x0004);
+    const Bytes once = twice;
+    twice.insert(twice.end(), once.begin(), once.end());
+    Check(host.Read(24) == twice, "the wake-up answered twice");
+    Check(sim.WaitForLine("TX reply", kReplyBoundMs) == "TX reply code=0x0004 bytes=24 fault=twice",
+          "TX reply line of the doubled answer");
+    host.Write(Frame(0x0012));
+    host.Write(Frame(0x0028));
+    Check(host.Reply(0x0000), "stage 2 answered before the hang-up");
+    Check(sim.WaitForLine("HANGUP", kReplyBoundMs) == "HANGUP step=stage2", "HANGUP line");
+    Check(host.Read(1).empty(), "nothing after the hang-up, not even the device information");
+    sim.Stop();
+    Check(sim.ExitCode() == 0, "exit status 0 after a hang-up on purpose");
+}
+
 } // namespace
 
 int main() {
     try {
         WholeUploads();
         WrongAnswerAndBadCrc();
+        AnswerTwiceThenHangUp();
     } catch (const std::exception& error) {
         Check(false, error.what());
     }

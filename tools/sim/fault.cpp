@@ -18,7 +18,7 @@ constexpr std::array<std::pair<const char*, Step>, 7> kSteps{{
     {"end", Step::End},
 }};
 
-constexpr std::array<std::pair<const char*, FaultKind>, 8> kKinds{{
+constexpr std::array<std::pair<const char*, FaultKind>, 10> kKinds{{
     {"silent", FaultKind::Silent},
     {"wrong-code", FaultKind::WrongCode},
     {"nonzero-length", FaultKind::NonzeroLength},
@@ -27,6 +27,8 @@ constexpr std::array<std::pair<const char*, FaultKind>, 8> kKinds{{
     {"extra-byte", FaultKind::ExtraByte},
     {"garbage", FaultKind::Garbage},
     {"hangup", FaultKind::Hangup},
+    {"twice", FaultKind::Twice},
+    {"hangup-after", FaultKind::HangupAfter},
 }};
 
 bool ParseNumber(std::string_view text, int& value) {
@@ -124,7 +126,8 @@ const Fault* FindFault(const std::vector<Fault>& faults, Step step, int block) {
 }
 
 bool AnswersRight(FaultKind kind) {
-    return kind == FaultKind::Late || kind == FaultKind::ExtraByte;
+    return kind == FaultKind::Late || kind == FaultKind::ExtraByte || kind == FaultKind::Twice ||
+           kind == FaultKind::HangupAfter;
 }
 
 } // namespace sim

@@ -21,6 +21,8 @@ enum class FaultKind {
     ExtraByte,     // the right answer and one byte more
     Garbage,       // random bytes without end, instead of the answer
     Hangup,        // the line goes away; in the middle of the frame for block steps
+    Twice,         // the right answer twice, back to back
+    HangupAfter,   // the right answer, then the line goes away
 };
 
 inline constexpr int kDefaultLateMs = 2500;
@@ -39,7 +41,8 @@ std::optional<Fault> ParseFault(std::string_view text, std::string& error);
 // block before a fault for every block.
 const Fault* FindFault(const std::vector<Fault>& faults, Step step, int block);
 
-// True when the fault still lets the right answer reach the host (late, extra byte).
+// True when the fault still lets the right answer reach the host (late, extra byte, twice,
+// hang-up after the answer).
 bool AnswersRight(FaultKind kind);
 
 } // namespace sim

@@ -35,6 +35,8 @@ bool Loader::Answer(Step step, std::uint16_t code, std::int64_t atNs, int block)
     if (!Spoil(*fault, step, code, out))
         return false;
     events_.Send(std::move(out));
+    if (fault->kind == FaultKind::HangupAfter)
+        HangUpIn(step); // once the answer has gone out
     return AnswersRight(fault->kind);
 }
 
@@ -64,6 +66,16 @@ bool Loader::Spoil(const Fault& fault, Step step, std::uint16_t code, Outgoing& 
     case FaultKind::ExtraByte:
         out.bytes.push_back(kExtraByte);
         out.line += Format(" bytes=%zu fault=extra-byte", out.bytes.size());
+        return true;
+    case FaultKind::Twice: {
+        // One write: the copy is on the line before the host can send anything more.
+        const std::vector<std::uint8_t> once = out.bytes;
+        out.bytes.insert(out.bytes.end(), once.begin(), once.end());
+        out.line += Format(" bytes=%zu fault=twice", out.bytes.size());
+        return true;
+    }
+    case FaultKind::HangupAfter:
+        out.line += " fault=hangup-after";
         return true;
     case FaultKind::Garbage:
         garbage_ = true;
@@ -103,6 +115,8 @@ void Loader::SendInfo(std::int64_t atNs) {
     if (fault != nullptr && !Spoil(*fault, Step::Info, 0, out))
         return;
     events_.Send(std::move(out));
+    if (fault != nullptr && fault->kind == FaultKind::HangupAfter)
+        HangUpIn(Step::Info);
 }
 
 const Fault* Loader::ActiveFault(Step step, int block) const {

@@ -2,6 +2,8 @@
 
 #include "port_names.h"
 
+#include <brisko_version.h>
+
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,9 @@ Faults:
             extra-byte      the right answer and one byte more
             garbage         random bytes without end from there on
             hangup          close the line and exit (block steps: in the middle of the frame)
+            twice           the right answer twice, back to back in one write
+            hangup-after    the right answer, then close the line and exit once the host
+                            has read it
       At stage2 the fault acts on reply 0x0000 (silent and short also drop the device
       information reply); at info on the device information reply.
   --fault-dialogues N  faults act only in the first N dialogues (default 0: in all)
@@ -50,6 +55,8 @@ Faults:
 
 Other:
   --die-with-parent    stop (as by SIGTERM) when the process that started it ends
+  --help               print this help and exit
+  --version            print the version and exit
 
 Output, one line each, on standard output:
   READY <link> <slave>
@@ -81,6 +88,7 @@ enum OptionId {
     kSeed,
     kDieWithParent,
     kHelp,
+    kVersion,
 };
 
 bool ParseInt(const char* text, long long low, long long high, long long& value) {
@@ -190,6 +198,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
         {"seed", required_argument, nullptr, kSeed},
         {"die-with-parent", no_argument, nullptr, kDieWithParent},
         {"help", no_argument, nullptr, kHelp},
+        {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
     };
     Options options;
@@ -202,6 +211,10 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
             break;
         if (id == kHelp) {
             std::fputs(kUsage, stdout);
+            return std::nullopt;
+        }
+        if (id == kVersion) {
+            std::fputs("brisko-k71-sim " BRISKO_K71_VERSION "\n", stdout);
             return std::nullopt;
         }
         if (id == '?' || id == ':') {

@@ -29,8 +29,8 @@ struct Options {
     bool dieWithParent = false; // stop when the process that started it ends
 };
 
-// Parses argv. Returns nothing when the program should end: after --help (exitCode 0) or on
-// a bad command line (message on stderr, exitCode 2).
+// Parses argv. Returns nothing when the program should end: after --help or --version
+// (exitCode 0) or on a bad command line (message on stderr, exitCode 2).
 std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode);
 
 // ${XDG_CONFIG_HOME:-$HOME/.config}/brisko-k71/ports, as the tool looks it up.

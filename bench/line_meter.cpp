@@ -14,8 +14,13 @@ void LineMeter::Install() {
     auto write = os.WriteFile;
     os.WriteFile = [this, write](HANDLE h, const void* buffer, DWORD count, DWORD* written,
                                  void* overlapped) {
+        const Clock::time_point now = Clock::now();
         if (!firstWrite_)
-            firstWrite_ = Clock::now(); // the first byte starts on the line now
+            firstWrite_ = now; // the first byte starts on the line now
+        if (lastReceipt_) {
+            turnarounds_.push_back(now - *lastReceipt_);
+            lastReceipt_.reset();
+        }
         DWORD done = 0;
         const BOOL ok = write(h, buffer, count, &done, overlapped);
         if (written != nullptr)
@@ -33,6 +38,8 @@ void LineMeter::Install() {
             *received = got;
         bytesReceived_ += got;
         ++readCalls_;
+        if (got > 0)
+            lastReceipt_ = Clock::now();
         return ok;
     };
 }

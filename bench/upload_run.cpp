@@ -17,6 +17,7 @@
 #include "connection.h"
 #include "console_host.h"
 #include "line_meter.h"
+#include "run_report.h"
 #include "upload_image.h"
 
 #include <chrono>
@@ -24,38 +25,6 @@
 #include <cstring>
 #include <string>
 #include <sys/resource.h>
-
-namespace {
-
-// The peak resident memory of this program since it was started (VmHWM), in KiB; 0 when
-// unknown. Unlike ru_maxrss it never includes the memory of the process that spawned it.
-unsigned long long PeakResidentKib() {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr)
-        return 0;
-    unsigned long long kib = 0;
-    char line[256];
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %llu kB", &kib) == 1)
-            break;
-    }
-    std::fclose(status);
-    return kib;
-}
-
-double Seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-void Figure(const char* name, double value) {
-    std::printf("bench.%s=%.6f\n", name, value);
-}
-
-void Figure(const char* name, unsigned long long value) {
-    std::printf("bench.%s=%llu\n", name, value);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     std::string expect = "Done.";
@@ -84,27 +53,20 @@ int main(int argc, char** argv) {
 
     const auto from = meter.FirstWrite().value_or(start);
     const auto to = host.LastLine().empty() ? end : host.LastLineTime();
-    const double wall = std::chrono::duration<double>(to - from).count();
-    const double user = Seconds(after.ru_utime) - Seconds(before.ru_utime);
-    const double sys = Seconds(after.ru_stime) - Seconds(before.ru_stime);
-    const std::uint64_t crossed = meter.BytesWritten() + meter.BytesReceived();
-    const double line = LineSeconds(crossed);
-
-    std::printf("bench.outcome=%s\n", host.LastLine().c_str());
-    Figure("wall_s", wall);
-    Figure("tx_bytes", static_cast<unsigned long long>(meter.BytesWritten()));
-    Figure("rx_bytes", static_cast<unsigned long long>(meter.BytesReceived()));
-    Figure("line_s", line);
-    Figure("line_ratio", line > 0 ? wall / line : 0.0);
-    Figure("cpu_user_s", user);
-    Figure("cpu_sys_s", sys);
-    Figure("cpu_s", user + sys);
-    Figure("cpu_share", wall > 0 ? (user + sys) / wall : 0.0);
-    Figure("max_rss_kib", static_cast<unsigned long long>(after.ru_maxrss));
-    Figure("hwm_kib", PeakResidentKib());
-    Figure("write_calls", static_cast<unsigned long long>(meter.WriteCalls()));
-    Figure("read_calls", static_cast<unsigned long long>(meter.ReadCalls()));
-    std::fflush(stdout);
+    UploadFigures figures;
+    figures.outcome = host.LastLine();
+    figures.wallSeconds = std::chrono::duration<double>(to - from).count();
+    figures.bytesWritten = meter.BytesWritten();
+    figures.bytesReceived = meter.BytesReceived();
+    figures.writeCalls = meter.WriteCalls();
+    figures.readCalls = meter.ReadCalls();
+    figures.userSeconds = TimevalSeconds(after.ru_utime) - TimevalSeconds(before.ru_utime);
+    figures.systemSeconds = TimevalSeconds(after.ru_stime) - TimevalSeconds(before.ru_stime);
+    figures.maxRssKib = static_cast<unsigned long long>(after.ru_maxrss);
+    figures.hwmKib = PeakResidentKib();
+    for (const auto turnaround : meter.Turnarounds())
+        figures.turnaroundSeconds.push_back(std::chrono::duration<double>(turnaround).count());
+    PrintUploadFigures(figures);
     Platform() = SystemPlatform(); // the meter's wrappers go with it
     return host.LastLine() == expect ? 0 : 1;
 }

@@ -12,13 +12,31 @@
 #   flash        brisko-k71-flash: four paced receivers at once (300,000 bytes each), the same
 #                with one of them silent, and an unpaced 2,465,791-byte upload beside the core's
 #                (about a minute)
-#   quick        everything but the paced 2,465,791-byte upload
+#   window       paced uploads through the desktop program beside the console driver, on one
+#                line model: the console driver, the main window offscreen and on Xvfb
+#                (brisko-bench-window), and the program itself on Xvfb, clicked by xdotool
+#                (brisko-bench-tapped); WINDOW_REPEATS rounds (default 3) of WINDOW_SIZE bytes
+#                (default 300000), the four interleaved; medians (about 6 minutes)
+#   quick        everything but the paced 2,465,791-byte upload and the window section
 #   all          everything (the default)
 #
 # Logs, the callgrind profile and a summary (summary.md) go to build-bench/bench-results/.
 # Installs nothing: make bench runs scripts/install-deps.sh first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+self=$PWD/scripts/bench.sh
+
+# The program's user in the window section, with no window manager: presses "Upgrade Software"
+# and accepts the open dialog's proposed rom_S.bin.
+if [ "${1:-}" = --press ]; then
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Brisko K71 0\.2$' | head -n 1)
+    # "Upgrade Software": 97 by 25 pixels at (2, 28) of the window's client area.
+    xdotool mousemove --window "$window" 50 40 click 1
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Load$' | head -n 1)
+    xdotool windowfocus --sync "$dialog" # no window manager gives it the keyboard
+    xdotool key --clearmodifiers Return  # "Open"
+    exit 0
+fi
 
 build="build-bench"
 results=$build/bench-results
@@ -33,7 +51,7 @@ selected() {
     for s in "${sections[@]}"; do
         case "$s" in
         all) return 0 ;;
-        quick) [ "$1" != paced-full ] && return 0 ;;
+        quick) [ "$1" != paced-full ] && [ "$1" != window ] && return 0 ;;
         paced) [[ "$1" == paced-* ]] && return 0 ;;
         "$1") return 0 ;;
         esac
@@ -42,7 +60,7 @@ selected() {
 }
 for s in "${sections[@]}"; do
     case "$s" in
-    all | quick | paced | paced-small | unpaced | wait | memory | crc | flash) ;;
+    all | quick | paced | paced-small | unpaced | wait | memory | crc | flash | window) ;;
     *)
         echo "bench: unknown section '$s' (see the head of $0)" >&2
         exit 2
@@ -52,9 +70,10 @@ done
 
 echo "== build ($build, Release)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRISKO_BUILD_BENCH=ON \
-    -DBRISKO_BUILD_APP=OFF -DBRISKO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target brisko-bench-upload brisko-bench-session \
-    brisko-bench-crc32 brisko-bench-flash brisko-k71-sim >/dev/null
+    -DBRISKO_BUILD_APP=ON -DBRISKO_BUILD_TESTS=OFF >/dev/null
+targets=(brisko-bench-upload brisko-bench-session brisko-bench-crc32 brisko-bench-flash brisko-k71-sim)
+selected window && targets+=(brisko-k71 brisko-bench-window brisko-bench-tapped brisko-bench-line-tap)
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 session=$build/bench/brisko-bench-session
 flash=$build/bench/brisko-bench-flash
 upload=$build/bench/brisko-bench-upload
@@ -249,6 +268,71 @@ if selected flash; then
         "$(calc "$(fig "$log" port.COM1.wall_s)") s" "for the record" 1
     row "Flasher, unpaced $full_size bytes: processor time, whole run (core: $(calc "$(fig "$core" cpu_s)") s)" \
         "$(calc "$(fig "$log" cpu_s)") s" "< 1 s" "$(calc "$(fig "$log" cpu_s) < 1")"
+fi
+
+if selected window; then
+    window_size=${WINDOW_SIZE:-300000}
+    repeats=${WINDOW_REPEATS:-3}
+    xvfb=(xvfb-run -a -s "-screen 0 800x500x24")
+    kinds=(console offscreen xvfb program)
+    declare -A title=([console]="console driver (brisko-bench-upload)"
+        [offscreen]="main window, offscreen (brisko-bench-window)"
+        [xvfb]="main window, Xvfb (brisko-bench-window)"
+        [program]="brisko-k71 itself, Xvfb, xdotool (brisko-bench-tapped)")
+    echo "== paced uploads of $window_size bytes through the desktop program beside the console" \
+        "driver, $repeats rounds, medians (goal: the program within 0.001 of the console)"
+    paced=(--size "$window_size" --expect-ok --sim --pace --)
+    for round in $(seq "$repeats"); do
+        for kind in "${kinds[@]}"; do
+            log=$results/window-$kind-$round.log
+            case $kind in
+            console) command=("$session" "${paced[@]}" "$upload") ;;
+            offscreen)
+                command=(env QT_QPA_PLATFORM=offscreen "$session" "${paced[@]}"
+                    "$build/bench/brisko-bench-window")
+                ;;
+            xvfb)
+                command=(env QT_QPA_PLATFORM=xcb "${xvfb[@]}" "$session" "${paced[@]}"
+                    "$build/bench/brisko-bench-window")
+                ;;
+            program)
+                command=(env QT_QPA_PLATFORM=xcb "${xvfb[@]}" "$session" "${paced[@]}"
+                    "$build/bench/brisko-bench-tapped" --tap "$build/bench/brisko-bench-line-tap.so"
+                    "$build/app/qt/brisko-k71" -- "$self" --press)
+                ;;
+            esac
+            if ! "${command[@]}" >"$log" 2>&1; then
+                echo "bench: the $kind run failed; its log:" >&2
+                grep -v '^Block ' "$log" | tail -n 30 >&2
+                exit 1
+            fi
+            echo "  round $round, $kind: ratio $(calc "$(fig "$log" line_ratio)")," \
+                "turnaround median $(calc "$(fig "$log" turnaround_median_ms)") ms"
+        done
+    done
+    # median KIND FIGURE: the median over the rounds.
+    median() {
+        local round
+        for round in $(seq "$repeats"); do
+            fig "$results/window-$1-$round.log" "$2"
+        done | sort -g | awk '{ v[NR] = $1 } END {
+            m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.6f", m }'
+    }
+    console_ratio=$(median console line_ratio)
+    for kind in "${kinds[@]}"; do
+        ratio=$(median "$kind" line_ratio)
+        echo "  ${title[$kind]}: ratio $(calc "$ratio"), turnaround" \
+            "$(calc "$(median "$kind" turnaround_median_ms)") ms"
+        row "Paced $window_size bytes, ${title[$kind]}: wall / line time" "$(calc "$ratio")" \
+            "for the record" 1
+        row "Paced $window_size bytes, ${title[$kind]}: host turnaround a block (median)" \
+            "$(calc "$(median "$kind" turnaround_median_ms)") ms" "for the record" 1
+        if [ "$kind" != console ]; then
+            gap=$(calc "$ratio - $console_ratio")
+            row "Paced $window_size bytes, ${title[$kind]} minus console: ratio" "$gap" "<= 0.001" \
+                "$(calc "$gap <= 0.001")"
+        fi
+    done
 fi
 
 echo "== summary ($summary)"

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "error_box.h"
 #include "file_open_dialog.h"
+#include "line_painting.h"
 #include "port_choice.h"
 #include "queued_input.h"
 #include "radio_group.h"
@@ -119,9 +120,8 @@ void TFMain::AddLine(const std::string& text) {
     Log->appendPlainText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
     Log->verticalScrollBar()->setValue(Log->verticalScrollBar()->maximum());
     // An upload can hold this thread for 22 s after a line with no message processing, so the
-    // line cannot wait for a paint event: paint the window now, the area that a closed dialog
-    // uncovered included.
-    repaint();
+    // line cannot wait for a paint event.
+    PaintNewLine(*this);
 }
 
 bool TFMain::Execute(OpenDialog& dialog) {
@@ -139,5 +139,5 @@ void TFMain::ErrorBox(const std::string& text) {
 }
 
 void TFMain::ProcessMessages() {
-    QCoreApplication::processEvents();
+    ProcessMessagesFor(*this);
 }

@@ -313,6 +313,52 @@ private slots:
         window->Log->viewport()->removeEventFilter(&counter);
     }
 
+    // What a line paints at once: after message processing only what it changed (the block
+    // loop's lines), else the whole window (the first lines after the open dialog, a line after
+    // a window was closed during message processing).
+    void linePaints_data() {
+        QTest::addColumn<bool>("processFirst");
+        QTest::addColumn<bool>("hideWindowWhileProcessing");
+        QTest::addColumn<bool>("buttonsPainted");
+        QTest::newRow("no message processing before") << false << false << true;
+        QTest::newRow("right after message processing") << true << false << false;
+        QTest::newRow("a window hidden during processing") << true << true << true;
+    }
+    void linePaints() {
+        QFETCH(bool, processFirst);
+        QFETCH(bool, hideWindowWhileProcessing);
+        QFETCH(bool, buttonsPainted);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->AddLine("Please turn ON the IRD");
+        QWidget other;
+        other.resize(80, 40);
+        if (hideWindowWhileProcessing) {
+            other.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&other));
+            QMetaObject::invokeMethod(&other, &QWidget::hide, Qt::QueuedConnection);
+        }
+        if (processFirst) {
+            window->ProcessMessages();
+            QVERIFY(!other.isVisible());
+        }
+        PaintCounter logPaints;
+        PaintCounter buttonPaints;
+        window->Log->viewport()->installEventFilter(&logPaints);
+        window->btnSend->installEventFilter(&buttonPaints);
+
+        window->AddLine("Block 1");
+
+        QVERIFY(logPaints.count > 0);
+        QCOMPARE(buttonPaints.count > 0, buttonsPainted);
+        // The next line follows no message processing: the whole window again.
+        buttonPaints.count = 0;
+        window->AddLine("Block 2");
+        QVERIFY(buttonPaints.count > 0);
+        QCOMPARE(window->Log->document()->lastBlock().text(), QStringLiteral("Block 2"));
+        QVERIFY(window->Log->document()->lastBlock().isVisible());
+    }
+
     void newestLineIsInView() {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));

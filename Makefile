@@ -1,10 +1,10 @@
-# The set-up commands of the README (make package, make run, make test), and the demo and
-# benchmarks.
+# The set-up commands of the README (make package, make run, make test), the demo and
+# benchmarks, and the Windows program (make windows).
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test package demo bench screenshot clean
+.PHONY: all deps build run test package demo bench screenshot windows screenshot-windows clean
 
 all: build
 
@@ -29,6 +29,12 @@ demo: build
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD)
+
+windows: deps
+	scripts/windows.sh
+
+screenshot-windows: deps
+	scripts/screenshot-windows.sh
 
 bench: deps
 	scripts/bench.sh

@@ -13,6 +13,8 @@ packages=(
     xdotool openbox
     dpkg-dev file help2man librsvg2-bin desktop-file-utils appstream lintian
     libcli11-dev nlohmann-json3-dev
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest
+    wine wine64 fonts-wine
 )
 [ "$#" -gt 0 ] && packages+=("$@")
 

@@ -4,7 +4,8 @@
 # its list of contents, the kind of each program and that each needs no DLL beyond Windows' own.
 #
 # Off until the Windows programs are built: WIN64_BUILD and WIN32_BUILD (default build-win64,
-# build-win32) are their build directories; while either is missing it says so and does nothing.
+# build-win32) are their build directories; while a program is missing from either it says so
+# and does nothing.
 # scripts/package.sh runs it after the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,10 +15,12 @@ arches=(win64 win32)
 programs=(brisko-k71 brisko-k71-flash)
 
 for build in "${builds[@]}"; do
-    if [ ! -d "$build" ]; then
-        echo "Windows zip: skipped: no Windows build in ${builds[*]} yet"
-        exit 0
-    fi
+    for program in "${programs[@]}"; do
+        if [ -z "$(find "$build" -name "$program.exe" -type f 2>/dev/null | head -n 1)" ]; then
+            echo "Windows zip: skipped: no $program.exe in $build yet"
+            exit 0
+        fi
+    done
 done
 
 fail() {

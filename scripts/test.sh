@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, the Debian package installed and removed (as
-# root), the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz
-# target for a bounded time.
+# root), the Windows builds with their tests under Wine, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,6 +14,9 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== the Debian package: build, install, run, purge"
 scripts/package-test.sh
+
+echo "== the Windows program: both builds, and its tests under Wine"
+scripts/windows-test.sh
 
 echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBRISKO_SANITIZE=ON

@@ -1,0 +1,15 @@
+# Cross-compiles for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(BRISKO_MINGW_TRIPLET x86_64-w64-mingw32)
+# The POSIX thread model: the C++ library's threads and mutexes, which GoogleTest uses.
+set(CMAKE_C_COMPILER ${BRISKO_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${BRISKO_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${BRISKO_MINGW_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${BRISKO_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

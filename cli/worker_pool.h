@@ -13,7 +13,8 @@ struct WorkerCallbacks {
     std::function<void(std::size_t index, const WorkerEvent& event)> event;
     // The worker process is gone; every event it sent came before.
     std::function<void(std::size_t index)> ended;
-    // SIGINT or SIGTERM (Ctrl+C or Ctrl+Break on Windows) arrived: every worker has been told to stop. Called once.
+    // SIGINT or SIGTERM (Ctrl+C or Ctrl+Break on Windows) arrived: every worker has been told to
+    // stop. Called once.
     std::function<void()> stopping;
     // About ten times a second while workers run.
     std::function<void()> tick;

@@ -1,6 +1,7 @@
 #include "worker_pool.h"
 
 #include "outcome.h"
+#include "platform.h"
 #include "stop_flag.h"
 #include "worker.h"
 
@@ -17,9 +18,10 @@
 #include <utility>
 
 // Windows has no fork: the program starts itself again for each port, with a command line that
-// --help never shows: --worker COMINDEX NAME DEVICE IMAGE. The worker's standard output is the
-// write end of an anonymous pipe; it sends its events there, one line each. The parent reads each
-// pipe on a thread of its own and hands the lines to the callbacks on its main thread. Each
+// --help never shows: --worker STOP PARENT COMINDEX NAME DEVICE IMAGE, where STOP and PARENT are
+// inherited handles (the parent's stop event and its process). The worker's standard output is
+// the write end of an anonymous pipe; it sends its events there, one line each. The parent reads
+// each pipe on a thread of its own and hands the lines to the callbacks on its main thread. Each
 // worker is a process with its own Serial object, as on POSIX systems.
 
 namespace {
@@ -34,7 +36,8 @@ constexpr const char* kWorkerFlag = "--worker";
 std::atomic<HANDLE> wakeEvent{nullptr};
 
 // The console calls this on a thread of its own, in the parent and in every worker that shares
-// the console: each process sets its own stop flag.
+// the console: each process sets its own stop flag. A worker without the parent's console hears
+// of the stop through the stop event instead.
 BOOL WINAPI OnConsoleStop(DWORD type) {
     switch (type) {
     case CTRL_C_EVENT:
@@ -69,6 +72,14 @@ std::string QuoteArgument(const std::string& arg) {
         quoted += *it;
     }
     return quoted + '"';
+}
+
+std::string HandleArgument(HANDLE handle) {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+HANDLE HandleFromArgument(const char* text) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(text, nullptr, 10)));
 }
 
 std::string OwnPath() {
@@ -115,8 +126,7 @@ void ReadPipe(HANDLE pipe, std::size_t index, Inbox& inbox, HANDLE wake) {
         }
         partial.append(buffer, n);
         std::size_t start = 0;
-        for (std::size_t nl; (nl = partial.find('\n', start)) != std::string::npos;
-             start = nl + 1)
+        for (std::size_t nl; (nl = partial.find('\n', start)) != std::string::npos; start = nl + 1)
             inbox.lines.emplace_back(index, partial.substr(start, nl - start));
         partial.erase(0, start);
         SetEvent(wake);
@@ -125,21 +135,21 @@ void ReadPipe(HANDLE pipe, std::size_t index, Inbox& inbox, HANDLE wake) {
 
 struct Worker {
     HANDLE process = nullptr;
-    DWORD id = 0;
     HANDLE pipe = nullptr; // read end, read by the thread until end of file
     std::thread reader;
     bool exited = false;
     bool reported = false;
 };
 
-// Starts the worker for one port; false when it could not be started.
-bool StartWorker(const PortTarget& port, const std::string& image, Worker& worker) {
+// Starts the worker for one port; false when it could not be started. stop and parent are
+// inheritable handles that the worker is given.
+bool StartWorker(const PortTarget& port, const std::string& image, HANDLE stop, HANDLE parent,
+                 Worker& worker) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        std::fprintf(stderr, "brisko-k71-flash: CreatePipe failed (error %lu)\n",
-                     GetLastError());
+        std::fprintf(stderr, "brisko-k71-flash: CreatePipe failed (error %lu)\n", GetLastError());
         return false;
     }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
@@ -149,6 +159,7 @@ bool StartWorker(const PortTarget& port, const std::string& image, Worker& worke
                     &errors, 0, TRUE, DUPLICATE_SAME_ACCESS);
 
     std::string command = QuoteArgument(OwnPath()) + ' ' + kWorkerFlag + ' ' +
+                          HandleArgument(stop) + ' ' + HandleArgument(parent) + ' ' +
                           std::to_string(port.comIndex) + ' ' + QuoteArgument(port.name) + ' ' +
                           QuoteArgument(port.device) + ' ' + QuoteArgument(image);
     STARTUPINFOA startup{};
@@ -157,10 +168,8 @@ bool StartWorker(const PortTarget& port, const std::string& image, Worker& worke
     startup.hStdOutput = writeEnd;
     startup.hStdError = errors;
     PROCESS_INFORMATION info{};
-    // A group of its own, so that the parent can send the stop to each worker by itself. Without
-    // a console in the parent a worker gets none either, rather than a window of its own.
-    const DWORD flags =
-        CREATE_NEW_PROCESS_GROUP | (GetConsoleWindow() == nullptr ? CREATE_NO_WINDOW : 0);
+    // Without a console in the parent a worker gets none either, rather than a window of its own.
+    const DWORD flags = GetConsoleWindow() == nullptr ? CREATE_NO_WINDOW : 0;
     const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags,
                                         nullptr, nullptr, &startup, &info);
     const DWORD error = GetLastError();
@@ -174,9 +183,30 @@ bool StartWorker(const PortTarget& port, const std::string& image, Worker& worke
     }
     CloseHandle(info.hThread);
     worker.process = info.hProcess;
-    worker.id = info.dwProcessId;
     worker.pipe = readEnd;
     return true;
+}
+
+// Before every read and write of the port the worker looks whether the parent asked it to stop
+// or is gone; the stop is then taken at that frame boundary as on Ctrl+C. No thread is needed,
+// and the port's reads come every few milliseconds.
+void WatchParent(HANDLE stop, HANDLE parent) {
+    PlatformApi& os = Platform();
+    auto look = [stop, parent] {
+        HANDLE handles[] = {stop, parent};
+        if (WaitForMultipleObjects(2, handles, FALSE, 0) != WAIT_TIMEOUT)
+            stopRequested = 1;
+    };
+    os.ReadFile = [read = os.ReadFile, look](HANDLE h, void* bytes, DWORD count, DWORD* received,
+                                             void* overlapped) {
+        look();
+        return read(h, bytes, count, received, overlapped);
+    };
+    os.WriteFile = [write = os.WriteFile, look](HANDLE h, const void* bytes, DWORD count,
+                                                DWORD* written, void* overlapped) {
+        look();
+        return write(h, bytes, count, written, overlapped);
+    };
 }
 
 } // namespace
@@ -184,17 +214,23 @@ bool StartWorker(const PortTarget& port, const std::string& image, Worker& worke
 std::optional<int> RunWorkerCommand(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], kWorkerFlag) != 0)
         return std::nullopt;
-    if (argc != 6)
+    if (argc != 8)
         return exit_status::kUsage;
+    HANDLE stop = HandleFromArgument(argv[2]);
+    HANDLE parent = HandleFromArgument(argv[3]);
     PortTarget port;
-    port.comIndex = std::atoi(argv[2]);
-    port.name = argv[3];
-    port.device = argv[4];
-    // The worker's group was made without Ctrl+C; it takes Ctrl+C and the parent's Ctrl+Break.
-    SetConsoleCtrlHandler(nullptr, FALSE);
+    port.comIndex = std::atoi(argv[4]);
+    port.name = argv[5];
+    port.device = argv[6];
     SetConsoleCtrlHandler(OnConsoleStop, TRUE);
+    // The stop may have come while this worker was being started.
+    HANDLE handles[] = {stop, parent};
+    if (WaitForMultipleObjects(2, handles, FALSE, 0) != WAIT_TIMEOUT)
+        stopRequested = 1;
+    // Wrapped before RunWorker wraps the table again: its own look at the stop flag comes first.
+    WatchParent(stop, parent);
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    RunWorker(port, argv[5],
+    RunWorker(port, argv[7],
               [out](const WorkerEvent& event) { WriteAll(out, EncodeEvent(event) + "\n"); });
     return 0;
 }
@@ -206,6 +242,21 @@ void RunWorkers(const std::vector<PortTarget>& ports, const std::string& image,
         std::fprintf(stderr, "brisko-k71-flash: CreateEvent failed (error %lu)\n", GetLastError());
         return;
     }
+    // The stop event and this process, for the workers to inherit and watch.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE stop = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+    HANDLE self = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                    SYNCHRONIZE, TRUE, 0);
+    if (stop == nullptr || self == nullptr) {
+        std::fprintf(stderr, "brisko-k71-flash: cannot make the stop event (error %lu)\n",
+                     GetLastError());
+        for (HANDLE h : {wake, stop, self}) {
+            if (h != nullptr)
+                CloseHandle(h);
+        }
+        return;
+    }
     wakeEvent = wake;
     SetConsoleCtrlHandler(OnConsoleStop, TRUE);
 
@@ -214,7 +265,7 @@ void RunWorkers(const std::vector<PortTarget>& ports, const std::string& image,
     std::vector<Worker> workers(ports.size());
     std::fflush(nullptr);
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        if (StartWorker(ports[i], image, workers[i]))
+        if (StartWorker(ports[i], image, stop, self, workers[i]))
             workers[i].reader = std::thread(ReadPipe, workers[i].pipe, i, std::ref(inbox), wake);
     }
     for (std::size_t i = 0; i < workers.size(); ++i) {
@@ -259,12 +310,8 @@ void RunWorkers(const std::vector<PortTarget>& ports, const std::string& image,
         if (stopRequested && !stopping) {
             stopping = true;
             stopAt = std::chrono::steady_clock::now();
-            // The console's own Ctrl+C reaches the workers too; this also covers a worker
-            // that started after it.
-            for (const Worker& worker : workers) {
-                if (!worker.exited)
-                    GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, worker.id);
-            }
+            // A worker on this console had Ctrl+C itself; this reaches every other one.
+            SetEvent(stop);
             callbacks.stopping();
         }
         if (stopping && !killed && std::chrono::steady_clock::now() - stopAt > kStopGrace) {
@@ -288,4 +335,6 @@ void RunWorkers(const std::vector<PortTarget>& ports, const std::string& image,
     SetConsoleCtrlHandler(OnConsoleStop, FALSE);
     wakeEvent = nullptr;
     CloseHandle(wake);
+    CloseHandle(stop);
+    CloseHandle(self);
 }

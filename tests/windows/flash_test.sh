@@ -3,7 +3,7 @@
 # pseudo-terminal that the private Wine prefix maps as COM3 (and a second one as COM4). Every wait
 # polls for its event with a deadline.
 #
-# Usage: flash_test.sh CASE     (help, upload, two-ports, bad-port)
+# Usage: flash_test.sh CASE     (help, upload, two-ports, bad-port, interrupt)
 # Environment: WINEPREFIX, BRISKO_WINE, BRISKO_WINESERVER, BRISKO_FLASH, BRISKO_SIMULATOR (see
 # tests/windows/CMakeLists.txt).
 set -euo pipefail
@@ -122,6 +122,35 @@ bad-port)
     status=0
     flash -p COM4 rom_S.bin >"$work/flash.log" 2>"$work/err.log" || status=$?
     [ "$status" == 4 ] || fail "a missing COM4 ends with $status, not 4"
+    ;;
+interrupt)
+    # SIGINT, which Wine hands to the flasher as Ctrl+C, in the block loop: the parent's stop
+    # event stops its worker at the next frame boundary, so the receiver's last frame is whole
+    # and answered, and the program ends with 130 naming the receiver left unfinished.
+    image_of_size 300000
+    start_simulator COM3 --pace
+    (cd "$work" && exec "$BRISKO_WINE" "$BRISKO_FLASH" -p COM3 rom_S.bin) >"$work/flash.log" \
+        2>"$work/err.log" &
+    flash_pid=$!
+    for _ in $(seq 600); do
+        grep -q '^Block 3' "$work/flash.log" && break
+        sleep 0.1
+    done
+    grep -q '^Block 3' "$work/flash.log" || fail "the block loop did not start"
+    kill -INT "$flash_pid"
+    timeout 60 tail --pid="$flash_pid" -f /dev/null || fail "the flasher did not end"
+    status=0
+    wait "$flash_pid" || status=$?
+    [ "$status" == 130 ] || fail "exit status $status, not 130"
+    grep -q 'interrupted; receivers left unfinished: COM3' "$work/err.log" ||
+        fail "no receiver named as unfinished"
+    for _ in $(seq 100); do
+        [[ "$(tail -n 1 "$work/sim-COM3.log")" == "TX reply "* ]] && break
+        sleep 0.1
+    done
+    [[ "$(tail -n 1 "$work/sim-COM3.log")" == "TX reply "* ]] ||
+        fail "the receiver's last frame was not answered: a frame was cut"
+    if grep -q '^VERDICT OK ' "$work/sim-COM3.log"; then fail "the upload went on to its end"; fi
     ;;
 *)
     fail "unknown case"

@@ -82,11 +82,14 @@ help)
     [ "$status" == 2 ] || fail "an unknown option ends with $status, not 2"
     ;;
 upload)
-    # The first block, a full one and a last one of a single byte; exit status 0.
+    # The first block, a full one and a last one of a single byte; exit status 0. The image's
+    # path has spaces: the worker gets it on its command line.
     image_of_size $((4080 * 2 + 1))
+    mkdir "$work/my images"
+    cp "$work/rom_S.bin" "$work/my images/rom S.bin"
     start_simulator COM3
     status=0
-    flash -p COM3 rom_S.bin >"$work/flash.log" || status=$?
+    flash -p COM3 'my images\rom S.bin' >"$work/flash.log" || status=$?
     [ "$status" == 0 ] || fail "exit status $status"
     grep -qx 'Communication established' "$work/flash.log" || fail "no \"Communication established\""
     [ "$(tail -n 1 "$work/flash.log")" == "Done." ] || fail "the last line is not \"Done.\""

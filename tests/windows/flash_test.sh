@@ -80,6 +80,10 @@ help)
     status=0
     flash --no-such-option >/dev/null 2>&1 || status=$?
     [ "$status" == 2 ] || fail "an unknown option ends with $status, not 2"
+    # Wine registers its COM1 in every new prefix; links made by hand it does not list.
+    flash --list-ports --json >"$work/list.log" || fail "--list-ports failed"
+    grep -qx '{"device":"COM1","by_id":\[\],"com":\["COM1"\]}' "$work/list.log" ||
+        fail "--list-ports --json does not list COM1"
     ;;
 upload)
     # The first block, a full one and a last one of a single byte; exit status 0. The image's

@@ -3,8 +3,11 @@
 #include "flash_run.h"
 #include "list_ports.h"
 #include "options.h"
+#include "worker_pool.h"
 
 int main(int argc, char** argv) {
+    if (auto status = RunWorkerCommand(argc, argv))
+        return *status;
     FlashOptions options;
     if (auto status = ParseOptions(argc, argv, options))
         return *status;

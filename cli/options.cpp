@@ -16,10 +16,18 @@ std::optional<int> ParseOptions(int argc, char** argv, FlashOptions& options) {
                  "with the dialogue, time limits and messages of the desktop program.",
                  "brisko-k71-flash"};
     app.set_version_flag("--version", kFlashVersion);
-    app.add_option("-p,--port", options.ports,
-                   "COM1..COM4 (mapped as the desktop program maps them) or a device path\n"
-                   "(/dev/ttyUSB0, /dev/serial/by-id/...). Repeat it to flash several\n"
-                   "receivers at once with the same image. Default COM3.")
+#ifdef _WIN32
+    constexpr const char* kPortHelp =
+        "COM1..COM4 (opened as the desktop program opens them) or a device name\n"
+        "(COM12, \\\\.\\COM12). Repeat it to flash several receivers at once with\n"
+        "the same image. Default COM3.";
+#else
+    constexpr const char* kPortHelp =
+        "COM1..COM4 (mapped as the desktop program maps them) or a device path\n"
+        "(/dev/ttyUSB0, /dev/serial/by-id/...). Repeat it to flash several\n"
+        "receivers at once with the same image. Default COM3.";
+#endif
+    app.add_option("-p,--port", options.ports, kPortHelp)
         ->type_name("PORT")
         ->allow_extra_args(false); // one port per -p, so that IMAGE can follow
     auto* list = app.add_flag("--list-ports", options.listPorts,

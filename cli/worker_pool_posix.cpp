@@ -96,6 +96,10 @@ bool Drain(Worker& worker, std::size_t index, const WorkerCallbacks& callbacks) 
 
 } // namespace
 
+std::optional<int> RunWorkerCommand(int, char**) {
+    return std::nullopt;
+}
+
 void RunWorkers(const std::vector<PortTarget>& ports, const std::string& image,
                 const WorkerCallbacks& callbacks) {
     int wake[2];

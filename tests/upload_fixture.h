@@ -37,12 +37,17 @@ public:
         if (onProcessMessages)
             onProcessMessages();
     }
+    void AwaitingReply() override {
+        if (onAwaitingReply)
+            onAwaitingReply();
+    }
 
     std::vector<std::string> log;
     std::vector<std::string> boxes; // the error boxes and the port layer's boxes, in order
     std::vector<OpenDialog> dialogs;
     std::optional<std::string> answer;
     std::function<void()> onProcessMessages;
+    std::function<void()> onAwaitingReply;
     int clears = 0;
     int processed = 0;
 };

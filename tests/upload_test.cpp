@@ -59,6 +59,37 @@ TEST_F(UploadFixture, TheWholeDialogueGoesOutInOrder) {
                                               "0x0001", "0x0001", "0x0030", "0x0030", "0x0013"}));
 }
 
+// A window paints its new lines when the upload tells it that it waits for the receiver: that
+// must come after the frames that follow a line have been written (painting then costs no time
+// on the line) and before the reply is read (the line is on the screen while the upload waits).
+TEST_F(UploadFixture, TheHostHearsOfEveryWaitOnceItsFramesAreOnTheWay) {
+    StartSim();
+    const std::string image = MakeImage(3 * 4080); // the first block frame and two of the loop
+    Lines events;
+    auto& write = Platform().WriteFile;
+    write = [&events, system = write](HANDLE h, const void* buffer, DWORD count, DWORD* written,
+                                      void* overlapped) {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%02x%02x", bytes[8], bytes[9]);
+        events.push_back(count == 12 ? std::string("write ") + code : "write block");
+        return system(h, buffer, count, written, overlapped);
+    };
+    host.onAwaitingReply = [&] { events.push_back("await"); };
+    host.onProcessMessages = [&] { events.push_back("process"); };
+
+    ASSERT_EQ(Upload(image), Established(2, "Done."));
+    // Each "Block n" line comes right before its message processing.
+    EXPECT_EQ(events, (Lines{"write 0x0012", "await",                 // wake-up
+                             "write 0x0012", "write 0x0028", "await", // stage 2
+                             "write 0x0000", "await",                 // stage 3
+                             "write 0x0000", "write 0x0001", "write 0x0001", "write 0x0030",
+                             "write block",  "await", // first block
+                             "write 0x0030", "write block",  "await",        "process", // block 1
+                             "write 0x0030", "write block",  "await",        "process", // block 2
+                             "write 0x0013", "await"}));                                // end
+}
+
 TEST_F(UploadFixture, ImagesOfTheLimitAndAboveAreRefusedAndNothingIsSent) {
     StartSim();
     EXPECT_EQ(Upload(MakeImage(2465792)), Lines{"File size error."});

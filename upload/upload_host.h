@@ -26,4 +26,9 @@ public:
     virtual void ErrorBox(const std::string& text) = 0;
     // Dispatches every pending window message, then returns.
     virtual void ProcessMessages() = 0;
+    // The frames of a step have been handed to the port and the upload is about to wait for the
+    // receiver, up to 2 s with no message processing. The lines added since the last call must
+    // be visible by the time this returns; a window that shows them here does its painting while
+    // the frames cross the line, not between a reply and the next frame.
+    virtual void AwaitingReply() {}
 };

@@ -32,6 +32,7 @@ private:
         Serial.Write(link.ControlFrame(), kControlFrameSize);
     }
     bool AwaitReply(std::uint16_t code) {
+        host.AwaitingReply();
         Serial.Read(link.replyBuffer, kControlFrameSize, kReadTimeLimit);
         return link.ReplyMatches(code);
     }
@@ -116,6 +117,7 @@ bool UploadRun::WakeUp() {
     while (!link.ReplyMatches(kReplyAwake)) {
         Serial.Purge(); // late bytes of the attempt before are gone
         SendControlFrame(kCodeWake);
+        host.AwaitingReply();
         Serial.Read(link.replyBuffer, kControlFrameSize, kReadTimeLimit);
         ++wakeAttempts;
         if (wakeAttempts >= kWakeAttempts)
@@ -207,6 +209,7 @@ void UploadRun::End() {
     // The receiver that never got the end frame has not finished: no "Done." then.
     if (Serial.Write(link.ControlFrame(), kControlFrameSize) != kControlFrameSize)
         return Fail("Communication error 5.");
+    host.AwaitingReply();
     Serial.Read(link.replyBuffer, kControlFrameSize, kReadTimeLimit); // not examined
     host.AddLine("Done.");
     imageFile.Close();

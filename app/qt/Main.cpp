@@ -77,7 +77,17 @@ void TFMain::btnSettingsClick() {
 }
 
 void TFMain::btnSendClick() {
-    guard.Run([this] { UploadImage(*this); }, [this] { DropPressesOfTheUpload(); });
+    guard.Run(
+        [this] {
+            try {
+                UploadImage(*this);
+            } catch (...) {
+                ShowPendingLines();
+                throw;
+            }
+            ShowPendingLines(); // the last lines of a run have no wait after them
+        },
+        [this] { DropPressesOfTheUpload(); });
     if (guard.TakeDeferredClose())
         close();
 }
@@ -113,11 +123,30 @@ void TFMain::changeEvent(QEvent* event) {
 }
 
 void TFMain::ClearLog() {
+    pendingLines.clear();
     Log->clear();
 }
 
 void TFMain::AddLine(const std::string& text) {
-    Log->appendPlainText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    pendingLines.push_back(
+        QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    // During an upload a line is shown when the upload next waits for the receiver, once the
+    // frames that follow it are on their way: painting then costs no time on the line. Any other
+    // line is shown at once.
+    if (!guard.Busy())
+        ShowPendingLines();
+}
+
+void TFMain::AwaitingReply() {
+    ShowPendingLines();
+}
+
+void TFMain::ShowPendingLines() {
+    if (pendingLines.empty())
+        return;
+    for (const QString& line : pendingLines)
+        Log->appendPlainText(line);
+    pendingLines.clear();
     Log->verticalScrollBar()->setValue(Log->verticalScrollBar()->maximum());
     // An upload can hold this thread for 22 s after a line with no message processing, so the
     // line cannot wait for a paint event.
@@ -139,5 +168,7 @@ void TFMain::ErrorBox(const std::string& text) {
 }
 
 void TFMain::ProcessMessages() {
-    ProcessMessagesFor(*this);
+    // The line before this processing is shown when the next block is on its way; a user who
+    // acts meanwhile sees it first.
+    ProcessMessagesFor(*this, [this] { ShowPendingLines(); });
 }

@@ -5,6 +5,7 @@
 #include "upload_guard.h"
 #include "upload_host.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -43,6 +44,7 @@ public:
     bool Execute(OpenDialog& dialog) override;
     void ErrorBox(const std::string& text) override;
     void ProcessMessages() override;
+    void AwaitingReply() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,10 +53,14 @@ protected:
 private:
     // Runs at the end of an upload, still inside the guard.
     void DropPressesOfTheUpload();
+    // Adds the lines not yet in the log and paints them now.
+    void ShowPendingLines();
 
     std::unique_ptr<Ui::TFMain> ui;
     // One upload at a time; a close asked for during an upload waits for its end.
     UploadGuard guard;
+    // Lines of the running upload that wait for its next wait on the receiver.
+    QStringList pendingLines;
 };
 
 // The one main window, from the start of its creation to the end of the run.

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QInputEvent>
 #include <QPointer>
 #include <QWidget>
 
@@ -13,9 +14,12 @@ QPointer<QWidget>& PaintedWindow() {
     return window;
 }
 
-// Notes whether any window is hidden while it watches the application's events.
-class HideWatch : public QObject {
+// Watches the events of one message processing: notes whether any window is hidden, and runs
+// beforeInput ahead of the first event that acts for the user.
+class MessageWatch : public QObject {
 public:
+    explicit MessageWatch(const std::function<void()>& beforeInput) : beforeInput(beforeInput) {}
+
     bool windowHidden = false;
 
 protected:
@@ -23,14 +27,26 @@ protected:
         if (event->type() == QEvent::Hide && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->isWindow())
             windowHidden = true;
+        if (beforeInput && ActsForTheUser(*event)) {
+            const std::function<void()> once = std::move(beforeInput);
+            beforeInput = nullptr;
+            once();
+        }
         return false;
     }
+
+private:
+    static bool ActsForTheUser(QEvent& event) {
+        return dynamic_cast<QInputEvent*>(&event) != nullptr || event.type() == QEvent::Close;
+    }
+
+    std::function<void()> beforeInput;
 };
 
 } // namespace
 
-void ProcessMessagesFor(QWidget& window) {
-    HideWatch watch;
+void ProcessMessagesFor(QWidget& window, const std::function<void()>& beforeInput) {
+    MessageWatch watch(beforeInput);
     QCoreApplication::instance()->installEventFilter(&watch);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&watch);

@@ -6,12 +6,15 @@
 // uncovered included.
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 // Runs the application's message processing for window (every waiting message: paints and user
 // input). Afterwards the window counts as painted, unless a window was hidden meanwhile: the area
-// that it uncovered may wait for an exposure that has not been processed yet.
-void ProcessMessagesFor(QWidget& window);
+// that it uncovered may wait for an exposure that has not been processed yet. beforeInput runs
+// once before the first input or close request, so that the user acts on an up-to-date window.
+void ProcessMessagesFor(QWidget& window, const std::function<void()>& beforeInput = {});
 
 // Paints window now, after a line has been added to its log: only what has changed when
 // ProcessMessagesFor was the last thing to run since the previous line, else all of it.

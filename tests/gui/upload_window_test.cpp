@@ -6,6 +6,7 @@
 #include "Settings.h"
 #include "connection.h"
 #include "file_open_dialog.h"
+#include "platform.h"
 #include "radio_group.h"
 #include "sim_process.h"
 #include "temp_file.h"
@@ -22,6 +23,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
 
@@ -206,8 +208,8 @@ private slots:
         AnswerDialogWith(image);
         QString logAtPress;
         duringUpload = [&] {
-            logAtPress = window->Log->toPlainText();
             QTest::mouseClick(window->btnSend, Qt::LeftButton);
+            logAtPress = window->Log->toPlainText(); // what the user saw when pressing
         };
 
         QTest::mouseClick(window->btnSend, Qt::LeftButton);
@@ -223,6 +225,60 @@ private slots:
                                    return frame.rfind("RX ctrl code=0x0012 ", 0) == 0;
                                }),
                  2);
+    }
+
+    // A line of the block loop is painted while the next block crosses the line: once that
+    // block's frames have been written and before its answer is awaited, so that its paint adds
+    // no time on the line.
+    void blockLinesArePaintedWhileTheNextBlockIsOnItsWay() {
+        const QString image = MakeImage(4 * kBlock + 100);
+        AnswerDialogWith(image);
+        std::vector<std::string> events; // "write", "paint", and "read <last line of the log>"
+        struct PaintNoter : QObject {
+            std::vector<std::string>* events = nullptr;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint)
+                    events->push_back("paint");
+                return false;
+            }
+        } paints;
+        paints.events = &events;
+        window->Log->viewport()->installEventFilter(&paints);
+        PlatformApi& os = Platform();
+        const PlatformApi system = os;
+        os.WriteFile = [&](HANDLE h, const void* buffer, DWORD count, DWORD* written, void* o) {
+            events.push_back("write");
+            return system.WriteFile(h, buffer, count, written, o);
+        };
+        os.ReadFile = [&](HANDLE h, void* buffer, DWORD count, DWORD* received, void* o) {
+            if (events.empty() || events.back().rfind("read", 0) != 0)
+                events.push_back("read " +
+                                 window->Log->document()->lastBlock().text().toStdString());
+            return system.ReadFile(h, buffer, count, received, o);
+        };
+
+        QTest::mouseClick(window->btnSend, Qt::LeftButton);
+        Platform() = system;
+
+        QCOMPARE(window->Log->toPlainText(), CompletedLog(4));
+        // The wait for the answer to the block after "Block n": what happened since the answer
+        // before it.
+        for (int n = 1; n <= 3; ++n) {
+            const std::string wait = "read Block " + std::to_string(n);
+            const auto at = std::find(events.begin(), events.end(), wait);
+            QVERIFY2(at != events.end(), wait.c_str());
+            auto since = std::find_if(std::make_reverse_iterator(at), events.rend(),
+                                      [](const std::string& e) { return e.rfind("read", 0) == 0; })
+                             .base();
+            const std::vector<std::string> turn(since, at);
+            // The last thing before the wait is the line's paint, with the block's frames
+            // written before it. (Qt may paint some layout work of its own at the message
+            // processing, as when the scroll bar first shows.)
+            const auto lastWrite = std::find(turn.rbegin(), turn.rend(), "write");
+            QVERIFY2(lastWrite != turn.rend() && lastWrite != turn.rbegin(), wait.c_str());
+            QVERIFY2(turn.back() == "paint", wait.c_str());
+        }
+        ExpectReceived(image);
     }
 
     // With an image of one block the upload processes no message at all: whatever the user

@@ -22,6 +22,7 @@ test: deps
 	scripts/test.sh
 
 package: deps
+	scripts/windows.sh
 	scripts/package.sh
 
 demo: build

@@ -17,6 +17,7 @@ scripts/package-test.sh
 
 echo "== the Windows program: both builds, and its tests under Wine"
 scripts/windows-test.sh
+scripts/package-windows.sh
 
 echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DBRISKO_SANITIZE=ON

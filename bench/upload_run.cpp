@@ -16,6 +16,7 @@
 // Exit status 0 when the last log line is LINE (default "Done."), 1 otherwise, 2 on bad usage.
 #include "connection.h"
 #include "console_host.h"
+#include "driver_run.h"
 #include "line_meter.h"
 #include "run_report.h"
 #include "upload_image.h"
@@ -27,21 +28,14 @@
 #include <sys/resource.h>
 
 int main(int argc, char** argv) {
-    std::string expect = "Done.";
-    int arg = 1;
-    if (arg + 1 < argc && std::strcmp(argv[arg], "--expect") == 0) {
-        expect = argv[arg + 1];
-        arg += 2;
-    }
-    if (arg + 1 != argc) {
-        std::fprintf(stderr, "usage: %s [--expect LINE] IMAGE\n", argv[0]);
+    const std::optional<DriverArgs> args = ParseDriverArgs(argc, argv);
+    if (!args)
         return 2;
-    }
 
     portIndex = 2; // COM3, as at every start of the program
     LineMeter meter;
     meter.Install();
-    ConsoleHost host(argv[arg]);
+    ConsoleHost host(args->image);
 
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
@@ -53,20 +47,10 @@ int main(int argc, char** argv) {
 
     const auto from = meter.FirstWrite().value_or(start);
     const auto to = host.LastLine().empty() ? end : host.LastLineTime();
-    UploadFigures figures;
+    UploadFigures figures = MeteredFigures(meter, before, after);
     figures.outcome = host.LastLine();
     figures.wallSeconds = std::chrono::duration<double>(to - from).count();
-    figures.bytesWritten = meter.BytesWritten();
-    figures.bytesReceived = meter.BytesReceived();
-    figures.writeCalls = meter.WriteCalls();
-    figures.readCalls = meter.ReadCalls();
-    figures.userSeconds = TimevalSeconds(after.ru_utime) - TimevalSeconds(before.ru_utime);
-    figures.systemSeconds = TimevalSeconds(after.ru_stime) - TimevalSeconds(before.ru_stime);
-    figures.maxRssKib = static_cast<unsigned long long>(after.ru_maxrss);
-    figures.hwmKib = PeakResidentKib();
-    for (const auto turnaround : meter.Turnarounds())
-        figures.turnaroundSeconds.push_back(std::chrono::duration<double>(turnaround).count());
     PrintUploadFigures(figures);
     Platform() = SystemPlatform(); // the meter's wrappers go with it
-    return host.LastLine() == expect ? 0 : 1;
+    return host.LastLine() == args->expect ? 0 : 1;
 }

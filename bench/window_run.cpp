@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "application.h"
 #include "connection.h"
+#include "driver_run.h"
 #include "error_box.h"
 #include "file_open_dialog.h"
 #include "line_meter.h"
@@ -70,17 +71,10 @@ double SecondsOf(Clock::duration d) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string expect = "Done.";
-    int arg = 1;
-    if (arg + 1 < argc && std::strcmp(argv[arg], "--expect") == 0) {
-        expect = argv[arg + 1];
-        arg += 2;
-    }
-    if (arg + 1 != argc) {
-        std::fprintf(stderr, "usage: %s [--expect LINE] IMAGE\n", argv[0]);
+    const std::optional<DriverArgs> args = ParseDriverArgs(argc, argv);
+    if (!args)
         return 2;
-    }
-    const QString image = QString::fromLocal8Bit(argv[arg]);
+    const QString image = QString::fromLocal8Bit(args->image.c_str());
 
     int qtArgc = 1;
     Application application(qtArgc, argv);
@@ -110,19 +104,9 @@ int main(int argc, char** argv) {
     std::printf("%s\n", window.Log->toPlainText().toLocal8Bit().constData());
     const auto from = meter.FirstWrite().value_or(start);
     const auto to = window.lastLine.empty() ? end : window.lastLineTime;
-    UploadFigures figures;
+    UploadFigures figures = MeteredFigures(meter, before, after);
     figures.outcome = window.lastLine;
     figures.wallSeconds = SecondsOf(to - from);
-    figures.bytesWritten = meter.BytesWritten();
-    figures.bytesReceived = meter.BytesReceived();
-    figures.writeCalls = meter.WriteCalls();
-    figures.readCalls = meter.ReadCalls();
-    figures.userSeconds = TimevalSeconds(after.ru_utime) - TimevalSeconds(before.ru_utime);
-    figures.systemSeconds = TimevalSeconds(after.ru_stime) - TimevalSeconds(before.ru_stime);
-    figures.maxRssKib = static_cast<unsigned long long>(after.ru_maxrss);
-    figures.hwmKib = PeakResidentKib();
-    for (const auto turnaround : meter.Turnarounds())
-        figures.turnaroundSeconds.push_back(std::chrono::duration<double>(turnaround).count());
     PrintUploadFigures(figures);
     std::printf("bench.platform=%s\n", QGuiApplication::platformName().toLocal8Bit().constData());
     PrintFigure("block_lines", window.blockLines);
@@ -133,5 +117,5 @@ int main(int argc, char** argv) {
                 window.blockLines > 0 ? windowMs / static_cast<double>(window.blockLines) : 0.0);
     std::fflush(stdout);
     Platform() = SystemPlatform(); // the meter's wrappers go with it
-    return window.lastLine == expect ? 0 : 1;
+    return window.lastLine == args->expect ? 0 : 1;
 }

@@ -13,5 +13,6 @@ struct PresentPort {
 // Every serial device with hardware behind it, and every device a COMn name points to.
 std::vector<PresentPort> FindPorts();
 
-// Prints the ports as a table, or one JSON object per port; returns the exit status.
+// Prints the ports as a table (device, COMn names, by-id names), or one JSON object per port;
+// returns the exit status.
 int ListPorts(bool json);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -63,24 +62,4 @@ std::vector<PresentPort> FindPorts() {
         list.push_back(port);
     }
     return list;
-}
-
-int ListPorts(bool json) {
-    const std::vector<PresentPort> ports = FindPorts();
-    if (json) {
-        for (const PresentPort& port : ports) {
-            const nlohmann::ordered_json j = {
-                {"device", port.device}, {"by_id", port.byId}, {"com", port.comNames}};
-            std::printf("%s\n", j.dump().c_str());
-        }
-        return 0;
-    }
-    if (ports.empty()) {
-        std::printf("No serial port found.\n");
-        return 0;
-    }
-    std::printf("Device\n");
-    for (const PresentPort& port : ports)
-        std::printf("%s\n", port.device.c_str());
-    return 0;
 }
